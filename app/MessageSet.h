@@ -1,0 +1,56 @@
+#pragma once
+
+#include "AfxString.h"
+
+// The slots of the localized texts, in the order of the MessageSet fields.
+enum MessageSlot {
+    MSG_TITLE,
+    MSG_NO_SERVER,
+    MSG_CONNECTING,
+    MSG_SYSTEM_ERROR,
+    MSG_DOWNLOADING,
+    MSG_DOWNLOAD_FAILED,
+    MSG_VERIFY_FAILED,
+    MSG_INSTALLED,
+    MSG_INSTALLING,
+    MSG_CANNOT_ELEVATE,
+    MSG_NEED_ADMIN_PASSWORD,
+    MSG_RETRY,
+    MSG_EXIT,
+    MSG_FINISH,
+    MSG_SLOT_COUNT
+};
+
+// One language's texts, each in the ANSI code page of that language.
+typedef const char* const MessageColumn[MSG_SLOT_COUNT];
+
+extern const MessageColumn g_messagesEnglish;
+extern const MessageColumn g_messagesSimplifiedChinese;
+extern const MessageColumn g_messagesTraditionalChinese;
+
+const unsigned int kLangChineseSimplified = 0x0804;   // Chinese (PRC)
+const unsigned int kLangChineseTraditional = 0x0404;  // Chinese (Taiwan)
+
+// The whole identifier decides: other Chinese sublanguages get English.
+const MessageColumn& MessageColumnForLanguage(unsigned int langId);
+
+// The texts shown in message boxes and written into the install dialog.
+struct MessageSet {
+    CString m_strTitle;
+    CString m_strNoServer;
+    CString m_strConnecting;
+    CString m_strSystemError;
+    CString m_strDownloading;
+    CString m_strDownloadFailed;
+    CString m_strVerifyFailed;
+    CString m_strInstalled;
+    CString m_strInstalling;
+    CString m_strCannotElevate;
+    CString m_strNeedAdminPassword;
+    CString m_strRetry;
+    CString m_strExit;
+    CString m_strFinish;
+
+    // Fills every slot from the one column of `langId`.
+    void FillMessageSet(unsigned int langId);
+};

@@ -1,0 +1,19 @@
+# The download server's host name is the one deployment value of the
+# product; scheme, port and path are fixed in the code.
+set(INSTALLER_SERVER_HOST "" CACHE STRING "Host name of the download server, for example downloads.example.com")
+
+if(INSTALLER_SERVER_HOST STREQUAL "")
+    message(FATAL_ERROR
+        "INSTALLER_SERVER_HOST is not set. Give the download server's host name, "
+        "for example: cmake --preset release -DINSTALLER_SERVER_HOST=downloads.example.com "
+        "(or run scripts/build downloads.example.com).")
+endif()
+
+set(_label "[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?")
+if(NOT INSTALLER_SERVER_HOST MATCHES "^${_label}(\\.${_label})*$")
+    message(FATAL_ERROR
+        "INSTALLER_SERVER_HOST='${INSTALLER_SERVER_HOST}' is not a host name: give the name alone, "
+        "without scheme, port or path (for example downloads.example.com).")
+endif()
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallerConfig.h.in ${CMAKE_BINARY_DIR}/generated/InstallerConfig.h @ONLY)

@@ -1,0 +1,7 @@
+#include "AfxWin.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    CWinApp* app = AfxGetApp();
+    return app ? AfxWinMain(*app, instance) : 0;
+}

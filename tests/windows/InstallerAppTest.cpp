@@ -1,0 +1,44 @@
+#include "InstallerApp.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool MutexExists()
+{
+    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kSingleInstanceMutexName);
+    if (!mutex)
+        return false;
+    CloseHandle(mutex);
+    return true;
+}
+
+TEST(InstallerApp, SecondInstanceEndsBeforeFillingTheTexts)
+{
+    HANDLE first = CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName);
+    ASSERT_NE(nullptr, first);
+
+    CInstallerApp second;
+    EXPECT_FALSE(second.InitInstance());
+    EXPECT_EQ(nullptr, second.m_hMutex);
+    EXPECT_TRUE(second.m_strTitle.IsEmpty());
+    EXPECT_EQ(0, second.ExitInstance());
+
+    CloseHandle(first);
+    EXPECT_FALSE(MutexExists()) << "the second instance must close its handle exactly once";
+}
+
+TEST(InstallerApp, HoldsTheMutexUntilExitInstance)
+{
+    CInstallerApp app;
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_NE(nullptr, app.m_hMutex);
+    EXPECT_TRUE(MutexExists());
+    EXPECT_STREQ(MessageColumnForLanguage(GetSystemDefaultLangID())[MSG_TITLE], app.m_strTitle);
+
+    EXPECT_EQ(0, app.ExitInstance());
+    EXPECT_EQ(nullptr, app.m_hMutex);
+    EXPECT_FALSE(MutexExists());
+}
+
+}  // namespace
