@@ -1,0 +1,67 @@
+#pragma once
+
+#include <windows.h>
+
+// A window that the framework does not own: a thin handle wrapper.
+class CWnd {
+public:
+    CWnd() : m_hWnd(nullptr) {}
+    virtual ~CWnd() {}
+
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    }
+
+    HWND m_hWnd;
+
+private:
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+};
+
+class CDialog;
+
+// One row of a dialog's message map: a window message and its handler.
+// A handler's result is the message's result.
+typedef LRESULT (CDialog::*AFX_MSG_HANDLER)(WPARAM, LPARAM);
+struct AFX_MSGMAP_ENTRY {
+    UINT nMessage;
+    AFX_MSG_HANDLER pfnHandler;
+};
+// A map ends with a row whose message is 0.
+#define ON_MESSAGE(message, handler) {message, static_cast<AFX_MSG_HANDLER>(handler)}
+#define END_MESSAGE_MAP() {0, nullptr}
+
+// A modal dialog made from a dialog template of the program's resources.
+//
+// Message routing, in this order: WM_INITDIALOG goes to OnInitDialog; the
+// IDOK and IDCANCEL commands go to OnOK and OnCancel (WM_CLOSE turns into
+// IDCANCEL unless the map handles it); every other message is looked up in
+// GetMessageMap() and, when the map has no row for it, left to the system's
+// default dialog processing.
+class CDialog : public CWnd {
+public:
+    CDialog(UINT templateId, CWnd* parent);
+
+    // Runs the dialog until EndDialog; its result, or -1 when the dialog
+    // could not be created.
+    INT_PTR DoModal();
+
+protected:
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual const AFX_MSGMAP_ENTRY* GetMessageMap() const;
+
+    void EndDialog(INT_PTR result);
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+};

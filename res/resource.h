@@ -1,0 +1,13 @@
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_INSTALL_DIALOG 102
+#define IDR_MAINFRAME 128
+
+#define IDC_STATUS 1000
+#define IDC_INFO_LABEL 1001
+#define IDC_INFO_TEXT 1002
+#define IDC_PROGRESS 1003
+
+#define IDM_ABOUTBOX 0x0010
