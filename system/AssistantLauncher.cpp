@@ -37,7 +37,9 @@ void LaunchAssistant()
     SHELLEXECUTEINFOA request;
     std::memset(&request, 0, sizeof(request));
     request.cbSize = sizeof(request);
-    request.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // Without FLAG_NO_UI the shell itself shows an error box ("Path not
+    // found") when the assistant is missing; a failed launch must stay silent.
+    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     request.lpVerb = GetLaunchVerb();
     request.lpFile = command;
     request.nShow = SW_SHOW;

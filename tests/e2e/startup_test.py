@@ -1,0 +1,298 @@
+#!/usr/bin/env python3
+"""The start-up flow of the real DA_Razi.exe, end to end under Wine.
+
+  startup_test.py --list       the scenario names
+  startup_test.py NAME...      runs those scenarios
+  startup_test.py --prepare    makes the certificates and the template prefix
+"""
+import os
+import sys
+import time
+import traceback
+
+import world
+from world import MB_CANCEL, MB_OK, MB_RETRY, World, manifest
+
+SCENARIOS = {}
+
+TITLE = {
+    "en_US.UTF-8": "Auto installation for ZELK",
+    "zh_CN.UTF-8": "ZELKUSBKey驱动自动安装程序",
+    "zh_TW.UTF-8": "ZELKUSBKey驅動自動安裝程式",
+}
+NO_SERVER = {
+    "en_US.UTF-8": "Cannot access the ZELK installation server, please check internet can be access and retry!",
+    "zh_CN.UTF-8": "不能访问ZELK安装服务器，请确认可以访问internet之后重试！",
+    "zh_TW.UTF-8": "不能訪問ZELK安裝伺服器，請確認可以訪問internet之後重試！",
+}
+CANNOT_ELEVATE = ("The current user can not have access to the application as the administrator, please return "
+                  "this setup installation from an administrator account.")
+NEED_ADMIN = ("The installation process needs the administrator account and password,  are you sure you want "
+              "to continue?")
+NEED_ADMIN_ZH_CN = "当前用户非管理员，安装过程中会需要您输入管理员账户和密码，是否继续？"
+ASSISTANT = '"C:\\Program Files\\ZELK\\Assistant\\QXZELK_Assistant.exe"'
+
+
+def scenario(function):
+    SCENARIOS[function.__name__] = function
+    return function
+
+
+def expect_box(w, text, icon, buttons, locale="en_US.UTF-8"):
+    box = w.wait_window()
+    assert box.caption == TITLE[locale], box
+    assert box.text == text, box
+    assert box.icon == icon, box
+    assert box.buttons() == sorted(buttons), box
+    return box
+
+
+def expect_install_dialog(w, locale="en_US.UTF-8"):
+    dialog = w.wait_window()
+    assert dialog.caption == TITLE[locale], dialog
+    assert 1003 in dialog.controls, "not the install dialog: %s" % dialog
+    return dialog
+
+
+def expect_silent_end(**settings):
+    with World(**settings) as w:
+        installer = w.start_installer()
+        w.expect_quiet_end(installer)
+        assert not w.assistant_runs(), w.assistant_runs()
+        assert not w.shell_launches()
+
+
+# -- runs that end silently before any window --------------------------------
+
+SILENT = {
+    "no_server": dict(server=False),
+    "manifest_404": dict(manifest_fault="404"),
+    "manifest_500": dict(manifest_fault="500"),
+    "manifest_reset": dict(manifest_fault="reset"),
+    "manifest_untrusted_certificate": dict(certificate="untrusted"),
+    "manifest_without_download_section": dict(manifest_text="[version]\r\nversion=9.0.0.0\r\n"),
+    "manifest_empty_version": dict(manifest_text=manifest(version="")),
+    "manifest_empty_address": dict(manifest_text=manifest(address="")),
+    "manifest_empty_file": dict(manifest_text=""),
+}
+
+for _name, _settings in SILENT.items():
+    SCENARIOS["silent_" + _name] = lambda settings=_settings: expect_silent_end(**settings)
+
+
+@scenario
+def stale_manifest_is_deleted_before_the_download():
+    with World(server=False, installed="1.0.0.0") as w:
+        stale = w.temp_file("ZIDEVADID.INI")
+        os.makedirs(os.path.dirname(stale), exist_ok=True)
+        with open(stale, "w") as f:
+            f.write(manifest(version="1.0.0.0"))
+        installer = w.start_installer()
+        w.expect_quiet_end(installer)
+        assert not os.path.exists(stale), "the stale manifest was kept"
+        assert not w.assistant_runs()
+
+
+@scenario
+def manifest_stays_after_a_run():
+    with World(installed="1.4.14.815") as w:
+        w.wait_exit(w.start_installer())
+        with open(w.temp_file("ZIDEVADID.INI")) as f:
+            assert "1.4.14.815" in f.read()
+
+
+# -- the installed product is current: the assistant starts ------------------
+
+ASSISTANT_CASES = {
+    "equal": dict(installed="1.4.14.815"),
+    "newer": dict(installed="1.4.15.0"),
+    "unreadable_installed": dict(installed="abc"),
+    "unreadable_offered": dict(installed="1.0.0.0", manifest_text=manifest(version="123456789")),
+    "compact_equal": dict(installed="14140815"),
+    # 40 characters, of which only the first 31 are read: 2.0.0.0 and then zeros.
+    "offered_cut_before_its_32nd_character": dict(
+        installed="2.0.0.0", manifest_text=manifest(version="2.0.0." + "0" * 25 + "1" + "0" * 8)),
+    "upper_case_names": dict(
+        installed="1.4.14.815",
+        manifest_text="[VERSION]\r\nVersion=1.4.14.815\r\n[Download]\r\nADDRESS=https://localhost:8443/x.exe\r\n"),
+}
+
+
+def expect_assistant(windows="win7", verb="runas", **settings):
+    with World(windows=windows, **settings) as w:
+        installer = w.start_installer()
+        w.expect_quiet_end(installer)
+        assert w.wait_assistant_runs() == [ASSISTANT], w.assistant_runs()
+        launches = w.shell_launches()
+        assert len(launches) == 1, launches
+        mask, used_verb, file, show = launches[0]
+        assert (mask, used_verb, file, show) == (0x440, verb, ASSISTANT, 5), launches
+
+
+for _name, _settings in ASSISTANT_CASES.items():
+    SCENARIOS["assistant_" + _name] = lambda settings=_settings: expect_assistant(**settings)
+
+# Before Vista the account decides; Wine's account is no administrator.
+SCENARIOS["assistant_winxp_non_administrator_uses_runas"] = lambda: expect_assistant(
+    windows="winxp", installed="1.4.14.815")
+SCENARIOS["assistant_win10_uses_runas"] = lambda: expect_assistant(windows="win10", installed="1.4.14.815")
+
+
+@scenario
+def assistant_missing_ends_silently():
+    with World(installed="1.4.14.815", assistant=False) as w:
+        installer = w.start_installer()
+        w.expect_quiet_end(installer)
+        assert len(w.shell_launches()) == 1
+
+
+# -- the install path ----------------------------------------------------------
+
+INSTALL_PATH_CASES = {
+    "older": dict(installed="1.4.14.814"),
+    "missing": dict(),
+    "cut_offered_is_still_compared": dict(
+        installed="1.0.0.0", manifest_text=manifest(version="2.0.0.0" + "0" * 33)),
+    "compact_older": dict(installed="1041415"),
+}
+
+
+def expect_install_path(**settings):
+    with World(**settings) as w:
+        installer = w.start_installer()
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_OK)
+        expect_install_dialog(w)
+        w.driver("close", 5000)
+        w.wait_exit(installer)
+        assert not w.assistant_runs()
+
+
+for _name, _settings in INSTALL_PATH_CASES.items():
+    SCENARIOS["install_path_" + _name] = lambda settings=_settings: expect_install_path(**settings)
+
+
+@scenario
+def offline_retry_until_cancel():
+    with World(online=False) as w:
+        installer = w.start_installer()
+        for _ in range(3):
+            expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
+            w.press(MB_RETRY)
+            time.sleep(0.5)
+        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
+        w.press(MB_CANCEL)
+        assert w.wait_exit(installer) is not None
+        assert not w.windows_now()
+
+
+@scenario
+def offline_until_the_network_comes_back():
+    with World(online=False) as w:
+        installer = w.start_installer()
+        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
+        w.go_online()
+        w.press(MB_RETRY)
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+
+
+@scenario
+def second_instance_while_a_box_waits():
+    with World(online=False) as w:
+        installer = w.start_installer()
+        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
+        requests_before = len(w.requests())
+        started = time.time()
+        assert w.run_installer(timeout=20) is not None, "the second instance hung"
+        assert time.time() - started < 10
+        assert len(w.windows_now()) == 1, w.windows_now()
+        assert len(w.requests()) == requests_before, "the second instance fetched the manifest"
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+
+
+@scenario
+def uac_off_without_administrator_shows_only_the_error():
+    with World(enable_lua=0) as w:
+        installer = w.start_installer()
+        expect_box(w, CANNOT_ELEVATE, "error", [MB_OK])
+        w.press(MB_OK)
+        w.wait_exit(installer)
+        assert not w.windows_now()
+
+
+@scenario
+def uac_value_missing_counts_as_off():
+    with World(enable_lua=None) as w:
+        installer = w.start_installer()
+        expect_box(w, CANNOT_ELEVATE, "error", [MB_OK])
+        w.press(MB_OK)
+        w.wait_exit(installer)
+
+
+@scenario
+def credentials_box_cancel_ends_the_run():
+    with World() as w:
+        installer = w.start_installer()
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+        assert not w.windows_now()
+
+
+@scenario
+def before_vista_uac_is_not_consulted():
+    with World(windows="winxp", enable_lua=0) as w:
+        installer = w.start_installer()
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+
+
+@scenario
+def simplified_chinese_texts():
+    locale = "zh_CN.UTF-8"
+    with World(locale=locale) as w:
+        installer = w.start_installer()
+        expect_box(w, NEED_ADMIN_ZH_CN, "question", [MB_OK, MB_CANCEL], locale)
+        w.press(MB_OK)
+        dialog = expect_install_dialog(w, locale)
+        assert dialog.controls[2]["text"] == "退出", dialog.controls[2]
+        w.driver("close", 5000)
+        w.wait_exit(installer)
+
+
+@scenario
+def traditional_chinese_offline_box():
+    locale = "zh_TW.UTF-8"
+    with World(locale=locale, online=False) as w:
+        installer = w.start_installer()
+        expect_box(w, NO_SERVER[locale], "question", [MB_RETRY, MB_CANCEL], locale)
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+
+
+def main(argv):
+    if argv == ["--list"]:
+        print("\n".join(SCENARIOS))
+        return 0
+    if argv == ["--prepare"]:
+        world.prepare_template()
+        return 0
+    failed = 0
+    for name in argv:
+        started = time.time()
+        try:
+            SCENARIOS[name]()
+            print("PASS %s (%.1f s)" % (name, time.time() - started))
+        except Exception:
+            failed += 1
+            print("FAIL %s (%.1f s)" % (name, time.time() - started))
+            traceback.print_exc(file=sys.stdout)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,296 @@
+"""One test's world for the real DA_Razi.exe under Wine.
+
+Each World lives in a network namespace of its own with only loopback up
+(so tests run side by side, each with its own 127.0.0.1:8443), a throwaway
+copy of the template prefix, its own Xvfb display, the test download
+server and a fake assistant. `online=True` adds a veth pair with a default
+route inside the namespace, which is what Wine takes for a connection; no
+packet ever leaves the namespace.
+
+Paths come from the environment that CTest sets: RAZI_BUILD_DIR (the
+windows build tree) and RAZI_SOURCE_DIR.
+"""
+import itertools
+import os
+import pwd
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+
+BUILD = os.environ.get("RAZI_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/windows"))
+SOURCE = os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
+INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
+TOOLS = os.path.join(BUILD, "tests")
+CERTS = os.path.join(BUILD, "e2e-certs")
+TEMPLATE = os.path.join(BUILD, "e2e-template")
+MANIFEST_PATH = "pweb/download/da_razi_update.ini"
+ASSISTANT_DIR = "drive_c/Program Files/ZELK/Assistant"
+PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\Software\Kestrix\QXZELK_Assistant"
+POLICY_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Policies\System"
+
+MB_RETRY, MB_CANCEL, MB_OK = 4, 2, 1
+TEXT_ID = 65535  # the static that holds a message box's text
+
+_names = itertools.count()
+
+
+def manifest(version="1.4.14.815", address="https://localhost:8443/pweb/download/setup.exe"):
+    return "[version]\r\nversion=%s\r\n[download]\r\naddress=%s\r\n" % (version, address)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def prepare_template():
+    """Certificates and a template prefix that trusts the test CA; once per test run."""
+    subprocess.run([os.path.join(SOURCE, "tests/e2e/make_certs.sh"), CERTS], check=True)
+    shutil.rmtree(TEMPLATE, ignore_errors=True)
+    subprocess.run([os.path.join(SOURCE, "tests/wine/make-prefix"), TEMPLATE], check=True, stdout=subprocess.DEVNULL)
+    env = dict(os.environ, WINEPREFIX=TEMPLATE, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    subprocess.run(["wine", os.path.join(TOOLS, "add_root_cert.exe"), windows_path(os.path.join(CERTS, "ca.der"))],
+                   check=True, env=env)
+    subprocess.run(["wineserver", "-w"], env=env, check=True)
+    print("e2e template ready")
+
+
+class Window:
+    def __init__(self, lines):
+        self.caption = ""
+        self.topmost = False
+        self.icon = "none"
+        self.controls = {}
+        for line in lines:
+            word, _, rest = line.partition(" ")
+            if word == "caption":
+                self.caption = rest
+            elif word == "topmost":
+                self.topmost = rest == "1"
+            elif word == "icon":
+                self.icon = rest
+            elif word == "control":
+                ident, cls, visible, enabled, text = (rest.split(" ", 4) + [""])[:5]
+                self.controls[int(ident)] = {"class": cls, "visible": visible == "1", "enabled": enabled == "1",
+                                             "text": text}
+
+    @property
+    def text(self):
+        return self.controls.get(TEXT_ID, {}).get("text", "")
+
+    def buttons(self):
+        return sorted(i for i, c in self.controls.items() if c["class"] == "Button" and c["visible"])
+
+    def __repr__(self):
+        return "Window(%r, %r, icon=%s, buttons=%s)" % (self.caption, self.text, self.icon, self.buttons())
+
+
+class World:
+    def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
+                 enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server"):
+        self.windows, self.locale, self.online = windows, locale, online
+        self.serve, self.installed, self.enable_lua = server, installed, enable_lua
+        self.manifest_text = manifest() if manifest_text is None else manifest_text
+        self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
+        self.netns = "razi%dx%d" % (os.getpid(), next(_names))
+        self.processes = []
+
+    # -- set-up and tear-down ------------------------------------------------
+
+    def __enter__(self):
+        self.dir = tempfile.mkdtemp(prefix="da-razi-e2e.")
+        self.prefix = os.path.join(self.dir, "prefix")
+        self.root = os.path.join(self.dir, "www")
+        os.makedirs(self.prefix)
+        os.makedirs(os.path.join(self.root, os.path.dirname(MANIFEST_PATH)))
+        try:
+            self._ip("netns", "add", self.netns)
+            self._ip("-n", self.netns, "link", "set", "lo", "up")
+            if self.online:
+                self.go_online()
+            subprocess.run([os.path.join(SOURCE, "tests/wine/copy-prefix"), TEMPLATE, self.prefix], check=True)
+            self._start_display()
+            self._write_registry()
+            if self.assistant:
+                target = os.path.join(self.prefix, ASSISTANT_DIR)
+                os.makedirs(target, exist_ok=True)
+                shutil.copy(os.path.join(TOOLS, "fake_assistant.exe"), os.path.join(target, "QXZELK_Assistant.exe"))
+            self.write_file(MANIFEST_PATH, self.manifest_text)
+            if self.manifest_fault:
+                self.write_file(MANIFEST_PATH + ".fault", self.manifest_fault)
+            if self.serve:
+                self._start_server()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        # Wine first, while its display still exists, then the rest.
+        self._in_netns(["wineserver", "-k"], check=False, stderr=subprocess.DEVNULL)
+        self._in_netns(["wineserver", "-w"], check=False, stderr=subprocess.DEVNULL)
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.kill()
+        for process in self.processes:
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        subprocess.run(["ip", "netns", "del", self.netns], stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def go_online(self):
+        ns = ["-n", self.netns]
+        self._ip(*ns, "link", "add", "v0", "type", "veth", "peer", "name", "v1")
+        self._ip(*ns, "link", "set", "v0", "up")
+        self._ip(*ns, "link", "set", "v1", "up")
+        self._ip(*ns, "addr", "add", "192.0.2.1/24", "dev", "v0")
+        self._ip(*ns, "route", "add", "default", "via", "192.0.2.2", "dev", "v0")
+
+    @staticmethod
+    def _ip(*args):
+        subprocess.run(["ip"] + list(args), check=True)
+
+    def env(self, debug="-all"):
+        return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG=debug, WINEDLLOVERRIDES="mscoree,mshtml=",
+                    LC_ALL=self.locale, DISPLAY=self.display)
+
+    def _in_netns(self, command, **kwargs):
+        return subprocess.run(["ip", "netns", "exec", self.netns] + command, env=self.env(), **kwargs)
+
+    def _spawn(self, command, debug="-all", **kwargs):
+        process = subprocess.Popen(["ip", "netns", "exec", self.netns] + command, env=self.env(debug), **kwargs)
+        self.processes.append(process)
+        return process
+
+    def _start_display(self):
+        self.display = ""
+        read_end, write_end = os.pipe()
+        process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
+                                    "1024x768x24"], pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+        self.processes.insert(0, process)
+        os.close(write_end)
+        with os.fdopen(read_end) as f:
+            number = f.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+
+    def _write_registry(self):
+        lines = ["REGEDIT4", "", r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
+        if self.enable_lua is not None:
+            lines += ["[%s]" % POLICY_KEY, '"EnableLUA"=dword:%08x' % self.enable_lua, ""]
+        if self.installed is not None:
+            lines += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
+        path = os.path.join(self.dir, "settings.reg")
+        with open(path, "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+        self._in_netns(["wine", "regedit", "/S", windows_path(path)], check=True)
+
+    def _start_server(self):
+        ready = os.path.join(self.dir, "server.ready")
+        self._spawn(["python3", os.path.join(SOURCE, "tests/e2e/server.py"), "--root", self.root,
+                     "--cert", os.path.join(CERTS, self.certificate + ".pem"),
+                     "--key", os.path.join(CERTS, self.certificate + ".key"), "--ready-file", ready])
+        deadline = time.time() + 10
+        while not os.path.exists(ready):
+            if time.time() > deadline:
+                raise RuntimeError("test server did not start")
+            time.sleep(0.05)
+
+    # -- what a test does ----------------------------------------------------
+
+    def write_file(self, relative, text):
+        path = os.path.join(self.root, relative)
+        with open(path, "w" if isinstance(text, str) else "wb") as f:
+            f.write(text)
+
+    def start_installer(self, stderr=None):
+        """Starts the installer; Wine's trace of its shell launches goes to a file."""
+        if stderr is None:
+            stderr = open(os.path.join(self.dir, "launches.trace"), "ab")
+        return self._spawn(["wine", INSTALLER], debug="-all,trace+exec", stdout=subprocess.DEVNULL, stderr=stderr)
+
+    def shell_launches(self):
+        """(verb, file, show) of every ShellExecuteEx call the installer made."""
+        try:
+            with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+                trace = f.read()
+        except FileNotFoundError:
+            return []
+        pattern = r'SHELL_execute mask=0x([0-9a-f]+) hwnd=\S+ verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" .*?show=0x([0-9a-f]+)'
+        return [(int(mask, 16), verb, file.replace("\\\\", "\\").replace('\\"', '"'), int(show, 16))
+                for mask, verb, file, show in re.findall(pattern, trace)]
+
+    def run_installer(self, timeout=30):
+        """Runs a second copy to its end; its exit code, or None if it hung."""
+        process = self.start_installer(stderr=subprocess.DEVNULL)
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def driver(self, *args, timeout=60):
+        result = self._in_netns(["wine", os.path.join(TOOLS, "uidriver.exe")] + [str(a) for a in args],
+                                stdout=subprocess.PIPE, timeout=timeout)
+        lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
+        windows, current = [], None
+        for line in lines:
+            if line == "window":
+                current = []
+            elif line == "end" and current is not None:
+                windows.append(Window(current))
+                current = None
+            elif current is not None:
+                current.append(line)
+        return result.returncode, windows, lines
+
+    def wait_window(self, ms=20000):
+        code, windows, lines = self.driver("wait", ms)
+        assert code == 0 and windows, "no window appeared: %s" % lines
+        return windows[0]
+
+    def press(self, control, ms=20000):
+        code, windows, lines = self.driver("press", control, ms)
+        assert code == 0 and windows, "could not press %s: %s" % (control, lines)
+        return windows[0]
+
+    def windows_now(self):
+        return self.driver("list")[1]
+
+    def expect_quiet_end(self, process, ms=30000):
+        """Nothing shows on screen until the installer has ended by itself."""
+        code, windows, lines = self.driver("quiet", ms)
+        assert code == 0, "a window showed: %s" % windows
+        assert process.wait(timeout=30) is not None
+
+    def wait_exit(self, process, seconds=30):
+        try:
+            return process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the installer did not end within %s s" % seconds)
+
+    def assistant_runs(self):
+        try:
+            with open(os.path.join(self.prefix, ASSISTANT_DIR, "runs.txt"), encoding="latin-1") as f:
+                return [line for line in f.read().splitlines() if line]
+        except FileNotFoundError:
+            return []
+
+    def wait_assistant_runs(self, count=1, seconds=15):
+        deadline = time.time() + seconds
+        while len(self.assistant_runs()) < count and time.time() < deadline:
+            time.sleep(0.1)
+        return self.assistant_runs()
+
+    def temp_file(self, name):
+        return os.path.join(self.prefix, "drive_c/users", pwd.getpwuid(os.getuid()).pw_name, "Temp", name)
+
+    def requests(self):
+        try:
+            with open(os.path.join(self.root, "requests.log")) as f:
+                return [line.split() for line in f]
+        except FileNotFoundError:
+            return []

@@ -1,0 +1,273 @@
+// Drives the installer's windows the way a user would, from another process
+// in the same Wine prefix, and prints what a user would see, in UTF-8:
+//
+//   uidriver wait MS          the first window of the installer, once it shows
+//   uidriver list             every window of the installer, now
+//   uidriver quiet MS         exit 0 when no window shows for MS ms or until the
+//                             installer has ended, whichever comes first
+//   uidriver press ID MS      wait for a window, print it, then press its
+//                             control ID as a click would
+//   uidriver close MS         wait for a window, print it, then close it
+//
+// A window is printed as lines: "window", "caption <text>", "topmost 0|1",
+// "icon <name>", then one "control <id> <class> <visible> <enabled> <text>"
+// per child, and "end".
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kInstallerImage[] = "DA_Razi.exe";
+
+std::string Utf8(const wchar_t* text)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1)
+        return std::string();
+    std::string utf8(static_cast<size_t>(length - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+std::string WindowText(HWND window)
+{
+    std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(window)) + 2);
+    GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    return Utf8(text.data());
+}
+
+void Print(const std::string& line)
+{
+    const std::string withEnd = line + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), withEnd.data(), static_cast<DWORD>(withEnd.size()), &written, nullptr);
+}
+
+std::vector<DWORD> InstallerProcesses()
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, kInstallerImage) == 0)
+            ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+struct WindowSearch {
+    std::vector<DWORD> processes;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
+{
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0) {
+        for (DWORD id : search->processes) {
+            if (id == process)
+                search->windows.push_back(window);
+        }
+    }
+    return TRUE;
+}
+
+std::vector<HWND> InstallerWindows()
+{
+    WindowSearch search;
+    search.processes = InstallerProcesses();
+    if (!search.processes.empty())
+        EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+const int kIconSize = 32;
+
+// A 32 x 32 bitmap to draw on and read back.
+class CPixels {
+public:
+    CPixels() : m_dc(CreateCompatibleDC(nullptr)), m_bitmap(nullptr), m_bits(nullptr), m_old(nullptr)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = kIconSize;
+        info.bmiHeader.biHeight = -kIconSize;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        m_bitmap = CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        m_old = SelectObject(m_dc, m_bitmap);
+    }
+    ~CPixels()
+    {
+        SelectObject(m_dc, m_old);
+        DeleteObject(m_bitmap);
+        DeleteDC(m_dc);
+    }
+    HDC Dc() const { return m_dc; }
+    std::vector<DWORD> Read() const
+    {
+        GdiFlush();
+        if (!m_bits)
+            return std::vector<DWORD>();
+        std::vector<DWORD> pixels(m_bits, m_bits + kIconSize * kIconSize);
+        for (DWORD& pixel : pixels)
+            pixel &= 0x00FFFFFF;
+        return pixels;
+    }
+
+private:
+    HDC m_dc;
+    HBITMAP m_bitmap;
+    DWORD* m_bits;
+    HGDIOBJ m_old;
+};
+
+// Tells a message box's icon by what the screen shows: icon handles belong
+// to their process, so the shown pixels are compared with each system icon
+// drawn here on the same background.
+const char* IconName(HWND window)
+{
+    // Windows keeps a message box's icon in control 0x14, Wine in stc1 (0x440).
+    HWND iconControl = GetDlgItem(window, 0x14);
+    if (!iconControl)
+        iconControl = GetDlgItem(window, 0x440);
+    if (!iconControl || !IsWindowVisible(iconControl))
+        return "none";
+    POINT origin = {0, 0};
+    ClientToScreen(iconControl, &origin);
+    CPixels shown;
+    HDC screen = GetDC(nullptr);
+    BitBlt(shown.Dc(), 0, 0, kIconSize, kIconSize, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    const std::vector<DWORD> shownPixels = shown.Read();
+    const COLORREF background = GetPixel(shown.Dc(), 0, 0);
+
+    const struct {
+        LPCSTR id;
+        const char* name;
+    } known[] = {{IDI_QUESTION, "question"}, {IDI_ERROR, "error"}, {IDI_WARNING, "warning"}, {IDI_INFORMATION, "information"}};
+    for (const auto& k : known) {
+        CPixels drawn;
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all = {0, 0, kIconSize, kIconSize};
+        FillRect(drawn.Dc(), &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(drawn.Dc(), 0, 0, LoadIconA(nullptr, k.id), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
+        if (drawn.Read() == shownPixels)
+            return k.name;
+    }
+    return "other";
+}
+
+BOOL CALLBACK PrintControl(HWND control, LPARAM)
+{
+    char className[64] = {};
+    GetClassNameA(control, className, sizeof(className));
+    char line[160];
+    std::snprintf(line, sizeof(line), "control %d %s %d %d ", GetDlgCtrlID(control), className,
+                  IsWindowVisible(control) ? 1 : 0, IsWindowEnabled(control) ? 1 : 0);
+    Print(line + WindowText(control));
+    return TRUE;
+}
+
+void PrintWindow(HWND window)
+{
+    Print("window");
+    Print("caption " + WindowText(window));
+    Print(std::string("topmost ") + ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "1" : "0"));
+    Print(std::string("icon ") + IconName(window));
+    EnumChildWindows(window, PrintControl, 0);
+    Print("end");
+}
+
+HWND WaitForWindow(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const std::vector<HWND> windows = InstallerWindows();
+        if (!windows.empty())
+            return windows.front();
+        if (GetTickCount() - start >= timeoutMs)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+int Wait(DWORD timeoutMs, int pressId, bool close)
+{
+    HWND window = WaitForWindow(timeoutMs);
+    if (!window) {
+        Print("timeout");
+        return 1;
+    }
+    // Let the window finish its initialization before reading it.
+    Sleep(300);
+    PrintWindow(window);
+    if (pressId >= 0) {
+        HWND button = GetDlgItem(window, pressId);
+        if (!button) {
+            Print("no such control");
+            return 2;
+        }
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(pressId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    }
+    if (close)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+int Quiet(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        const std::vector<HWND> windows = InstallerWindows();
+        if (!windows.empty()) {
+            PrintWindow(windows.front());
+            return 1;
+        }
+        if (InstallerProcesses().empty()) {
+            Print("ended");
+            return 0;
+        }
+        Sleep(50);
+    }
+    Print("quiet");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    const DWORD timeout = static_cast<DWORD>(std::strtoul(argc > 2 ? argv[argc - 1] : "0", nullptr, 10));
+    if (command == "wait" && argc == 3)
+        return Wait(timeout, -1, false);
+    if (command == "press" && argc == 4)
+        return Wait(timeout, std::atoi(argv[2]), false);
+    if (command == "close" && argc == 3)
+        return Wait(timeout, -1, true);
+    if (command == "quiet" && argc == 3)
+        return Quiet(timeout);
+    if (command == "list" && argc == 2) {
+        for (HWND window : InstallerWindows())
+            PrintWindow(window);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS\n");
+    return 2;
+}
