@@ -1,18 +1,22 @@
 #!/usr/bin/env python3
-"""HTTPS/1.1 test download server with faults chosen per path.
+"""HTTPS/1.1 test download server.
 
-Serves the files under --root. A file "<path>.fault" next to a served path
-selects, on every request, what the answer to that path does instead:
+    server.py --root DIR --cert PEM --key PEM [--host 127.0.0.1] [--port 8443]
+              [--ready-file FILE]
 
-  404 | 500               that status with a small HTML page
-  reset                   half the body, then a TCP reset
-  truncate                a Content-Length larger than the body, then close
-  drip BYTES SECONDS      the body BYTES at a time, SECONDS apart
-  stall                   the headers, then nothing until the client leaves
-  redirect URL            a 302 to URL
+Serves GET and HEAD of the files under DIR. A file DIR/<path>.fault, read anew
+on every request, makes the answer to <path> misbehave; its first line is one of
 
-Every answer appends "<start> <end> <path> <fault|ok> <bytes>" to
-<root>/requests.log, so a test can tell whether two downloads overlapped.
+    404 | 500                 that status with a small HTML page
+    reset                     headers with the true length, half the body, TCP RST
+    truncate                  a Content-Length larger than the body, body, close
+    drip BYTES SECONDS        the body BYTES at a time, SECONDS between chunks
+    stall                     status and headers, then nothing (at most 120 s)
+    redirect URL              302 to URL
+
+Each answer appends "<start> <end> <path> <fault|ok> <bytes>" to
+DIR/requests.log when it ends; blanks inside the fault become "_" so that every
+line splits into five fields.
 """
 import argparse
 import http.server
@@ -23,143 +27,195 @@ import ssl
 import struct
 import threading
 import time
+import urllib.parse
 
 STALL_LIMIT_SECONDS = 120
+HANDSHAKE_TIMEOUT_SECONDS = 10
+# An idle keep-alive connection must not keep a handler thread forever.
+IDLE_TIMEOUT_SECONDS = 60
+
+stopping = threading.Event()
+log_lock = threading.Lock()
+
+
+class ClientGone(Exception):
+    pass
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    server_version = "TestDownloadServer/1"
     root = "."
-    log_lock = threading.Lock()
+    timeout = IDLE_TIMEOUT_SECONDS
 
-    def log_message(self, *args):
+    def setup(self):
+        # The TLS handshake runs here, in the connection's own thread, so that a
+        # client that never finishes it cannot hold up the accept loop.
+        self.request.settimeout(HANDSHAKE_TIMEOUT_SECONDS)
+        self.request.do_handshake()
+        super().setup()
+
+    def version_string(self):
+        return self.server_version
+
+    def log_message(self, format, *args):
         pass
 
-    def do_HEAD(self):
-        self.answer(send_body=False)
-
     def do_GET(self):
-        self.answer(send_body=True)
+        self.answer(with_body=True)
 
-    def answer(self, send_body):
+    def do_HEAD(self):
+        self.answer(with_body=False)
+
+    def answer(self, with_body):
         start = time.time()
-        path = self.path.split("?", 1)[0]
-        local = os.path.normpath(os.path.join(self.root, path.lstrip("/")))
-        if not local.startswith(os.path.abspath(self.root) + os.sep):
-            local = None
-        fault = self.read_fault(local)
-        sent = 0
+        path = urllib.parse.urlsplit(self.path).path
+        local = self.local_file(path)
+        fault = self.fault_for(local)
+        self.sent = 0
         try:
-            sent = self.serve(local, fault, send_body)
-        except (BrokenPipeError, ConnectionResetError, ssl.SSLError, socket.timeout):
-            pass
+            self.respond(local, fault, with_body)
+        except (ClientGone, OSError):
+            # The client went away (or the fault did that on purpose).
+            self.close_connection = True
         finally:
-            self.record(start, path, fault, sent)
+            self.log_request_line(start, path, fault)
+
+    def local_file(self, path):
+        root = os.path.realpath(self.root)
+        local = os.path.realpath(os.path.join(root, urllib.parse.unquote(path).lstrip("/")))
+        return local if local.startswith(root + os.sep) else None
 
     @staticmethod
-    def read_fault(local):
-        if not local:
-            return None
+    def fault_for(local):
+        if local is None:
+            return ""
         try:
             with open(local + ".fault") as f:
-                return f.readline().strip() or None
+                return " ".join(f.readline().split())
         except OSError:
-            return None
+            return ""
 
-    def record(self, start, path, fault, sent):
-        line = "%.3f %.3f %s %s %d\n" % (start, time.time(), path, (fault or "ok").replace(" ", "_"), sent)
-        with self.log_lock, open(os.path.join(self.root, "requests.log"), "a") as log:
+    def log_request_line(self, start, path, fault):
+        line = "%.3f %.3f %s %s %d\n" % (start, time.time(), path, fault.replace(" ", "_") or "ok", self.sent)
+        with log_lock, open(os.path.join(self.root, "requests.log"), "a") as log:
             log.write(line)
 
-    def status_page(self, code, send_body):
-        body = b"<html><body><h1>%d</h1></body></html>" % code
+    # -- answers ---------------------------------------------------------------
+
+    def respond(self, local, fault, with_body):
+        words = fault.split()
+        kind = words[0] if words else "ok"
+        if kind in ("404", "500"):
+            return self.status_page(int(kind), with_body)
+        if kind == "redirect" and len(words) == 2:
+            self.send_response(302)
+            self.send_header("Location", words[1])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if local is None or not os.path.isfile(local):
+            return self.status_page(404, with_body)
+        with open(local, "rb") as f:
+            body = f.read()
+
+        if kind == "truncate":
+            self.headers_for(len(body) + max(1024, len(body)))
+            if with_body:
+                self.write(body)
+            self.close_politely()
+            return
+        self.headers_for(len(body))
+        if not with_body:
+            return
+        if kind == "reset":
+            self.write(body[: len(body) // 2])
+            self.reset()
+        elif kind == "stall":
+            self.wait_for_client_to_leave()
+        elif kind == "drip" and len(words) == 3:
+            self.drip(body, max(1, int(words[1])), float(words[2]))
+        else:
+            self.write(body)
+
+    def status_page(self, code, with_body):
+        body = b"<html><head><title>%d</title></head><body><h1>%d</h1></body></html>\n" % (code, code)
         self.send_response(code)
         self.send_header("Content-Type", "text/html")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
-        if send_body:
-            self.wfile.write(body)
-        return len(body)
+        if with_body:
+            self.write(body)
 
     def headers_for(self, length):
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(length))
         self.end_headers()
+        self.wfile.flush()
 
-    def serve(self, local, fault, send_body):
-        words = fault.split() if fault else []
-        kind = words[0] if words else "ok"
-        if kind in ("404", "500"):
-            return self.status_page(int(kind), send_body)
-        if kind == "redirect":
-            self.send_response(302)
-            self.send_header("Location", words[1])
-            self.send_header("Content-Length", "0")
-            self.end_headers()
-            return 0
-        if not local or not os.path.isfile(local):
-            return self.status_page(404, send_body)
-        with open(local, "rb") as f:
-            body = f.read()
-        if kind == "truncate":
-            self.headers_for(len(body) + max(1024, len(body)))
-            self.wfile.write(body)
-            self.close_connection = True
-            return len(body)
-        self.headers_for(len(body))
-        if not send_body:
-            return 0
-        if kind == "reset":
-            half = body[: len(body) // 2]
-            self.wfile.write(half)
-            self.wfile.flush()
-            self.reset_connection()
-            return len(half)
-        if kind == "stall":
-            self.wfile.flush()
-            self.wait_for_client_to_leave()
-            return 0
-        if kind == "drip":
-            chunk, pause = int(words[1]), float(words[2])
-            sent = 0
-            for offset in range(0, len(body), chunk):
-                self.wfile.write(body[offset : offset + chunk])
-                self.wfile.flush()
-                sent += len(body[offset : offset + chunk])
-                time.sleep(pause)
-            return sent
-        self.wfile.write(body)
-        return len(body)
+    def write(self, data):
+        self.wfile.write(data)
+        self.wfile.flush()
+        self.sent += len(data)
 
-    def reset_connection(self):
-        # A zero linger time makes the close send RST instead of FIN; no TLS
-        # close_notify goes out first.
+    def drip(self, body, size, pause):
+        for offset in range(0, len(body), size):
+            if offset and stopping.wait(pause):
+                raise ClientGone()
+            self.write(body[offset:offset + size])
+
+    def reset(self):
+        # Linger 0 turns close() into a RST; no TLS close_notify goes first.
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-        self.close_connection = True
         self.connection.close()
+        raise ClientGone()
+
+    def close_politely(self):
+        # TLS close_notify, then FIN: the client sees an orderly end of stream.
+        # Non-blocking, so that unwrap() sends close_notify without waiting
+        # for the client's.
+        self.close_connection = True
+        self.connection.settimeout(0)
+        try:
+            self.connection.unwrap()
+        except (OSError, ValueError):
+            pass
 
     def wait_for_client_to_leave(self):
-        self.connection.settimeout(1.0)
+        self.close_connection = True
+        self.connection.settimeout(1)
         deadline = time.time() + STALL_LIMIT_SECONDS
-        while time.time() < deadline:
+        while time.time() < deadline and not stopping.is_set():
             try:
                 if not self.connection.recv(1):
-                    break
+                    return
             except socket.timeout:
                 continue
-            except (OSError, ssl.SSLError):
-                break
-        self.close_connection = True
+            except (OSError, ValueError):
+                return
 
 
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def __init__(self, address, context):
+        self.context = context
+        super().__init__(address, Handler)
+
+    def get_request(self):
+        sock, address = self.socket.accept()
+        return self.context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False), address
+
+    def handle_error(self, request, client_address):
+        # Failed handshakes (an untrusted certificate, a client that leaves)
+        # are part of the tests, not errors of the server.
+        pass
+
 
 def main():
-    parser = argparse.ArgumentParser()
+    parser = argparse.ArgumentParser(description="HTTPS test download server with per-path faults")
     parser.add_argument("--root", required=True)
     parser.add_argument("--cert", required=True)
     parser.add_argument("--key", required=True)
@@ -171,12 +227,23 @@ def main():
     Handler.root = os.path.abspath(args.root)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert, args.key)
-    server = Server((args.host, args.port), Handler)
-    server.socket = context.wrap_socket(server.socket, server_side=True)
-    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
+    server = Server((args.host, args.port), context)
+
+    def stop(signum, frame):
+        stopping.set()
+        # shutdown() waits for serve_forever(), which runs in this very thread.
+        threading.Thread(target=server.shutdown).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
     if args.ready_file:
-        with open(args.ready_file, "w") as f:
-            f.write("ready\n")
+        # Written under another name first so that nobody reads half a file.
+        temporary = args.ready_file + ".tmp"
+        with open(temporary, "w") as f:
+            f.write("%s %d %d\n" % (args.host, server.server_address[1], os.getpid()))
+        os.replace(temporary, args.ready_file)
+
     server.serve_forever()
     server.server_close()
 

@@ -274,6 +274,32 @@ def traditional_chinese_offline_box():
         w.wait_exit(installer)
 
 
+# -- a 32-bit installer on 64-bit Windows -------------------------------------
+
+WOW64_ASSISTANT_DIR = "drive_c/Program Files (x86)/ZELK/Assistant"
+
+
+@scenario
+def wow64_reads_version_and_program_directory_from_the_32_bit_view():
+    registry = [("32", world.PRODUCT_KEY, "Version", "1.4.14.815"), ("64", world.PRODUCT_KEY, "Version", "1.0.0.0")]
+    with World(arch="win64", registry=registry, assistant_dir=WOW64_ASSISTANT_DIR) as w:
+        installer = w.start_installer()
+        w.expect_quiet_end(installer)
+        expected = '"C:\\Program Files (x86)\\ZELK\\Assistant\\QXZELK_Assistant.exe"'
+        assert w.wait_assistant_runs() == [expected], w.assistant_runs()
+
+
+@scenario
+def wow64_ignores_a_version_in_the_64_bit_view():
+    with World(arch="win64", registry=[("64", world.PRODUCT_KEY, "Version", "1.4.14.815")],
+               assistant_dir=WOW64_ASSISTANT_DIR) as w:
+        installer = w.start_installer()
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_CANCEL)
+        w.wait_exit(installer)
+        assert not w.assistant_runs()
+
+
 def main(argv):
     if argv == ["--list"]:
         print("\n".join(SCENARIOS))

@@ -24,7 +24,7 @@ SOURCE = os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__
 INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
 TOOLS = os.path.join(BUILD, "tests")
 CERTS = os.path.join(BUILD, "e2e-certs")
-TEMPLATE = os.path.join(BUILD, "e2e-template")
+TEMPLATES = {"win32": os.path.join(BUILD, "e2e-template"), "win64": os.path.join(BUILD, "e2e-template64")}
 MANIFEST_PATH = "pweb/download/da_razi_update.ini"
 ASSISTANT_DIR = "drive_c/Program Files/ZELK/Assistant"
 PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\Software\Kestrix\QXZELK_Assistant"
@@ -47,13 +47,14 @@ def windows_path(path):
 def prepare_template():
     """Certificates and a template prefix that trusts the test CA; once per test run."""
     subprocess.run([os.path.join(SOURCE, "tests/e2e/make_certs.sh"), CERTS], check=True)
-    shutil.rmtree(TEMPLATE, ignore_errors=True)
-    subprocess.run([os.path.join(SOURCE, "tests/wine/make-prefix"), TEMPLATE], check=True, stdout=subprocess.DEVNULL)
-    env = dict(os.environ, WINEPREFIX=TEMPLATE, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    subprocess.run(["wine", os.path.join(TOOLS, "add_root_cert.exe"), windows_path(os.path.join(CERTS, "ca.der"))],
-                   check=True, env=env)
-    subprocess.run(["wineserver", "-w"], env=env, check=True)
-    print("e2e template ready")
+    for arch, template in TEMPLATES.items():
+        subprocess.run([os.path.join(SOURCE, "tests/wine/make-prefix"), template, arch], check=True,
+                       stdout=subprocess.DEVNULL)
+        env = dict(os.environ, WINEPREFIX=template, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run(["wine", os.path.join(TOOLS, "add_root_cert.exe"),
+                        windows_path(os.path.join(CERTS, "ca.der"))], check=True, env=env)
+        subprocess.run(["wineserver", "-w"], env=env, check=True)
+        print("e2e template ready:", template)
 
 
 class Window:
@@ -88,11 +89,13 @@ class Window:
 
 class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
-                 enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server"):
+                 enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
+                 arch="win32", registry=(), assistant_dir=ASSISTANT_DIR):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
         self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
+        self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -109,11 +112,12 @@ class World:
             self._ip("-n", self.netns, "link", "set", "lo", "up")
             if self.online:
                 self.go_online()
-            subprocess.run([os.path.join(SOURCE, "tests/wine/copy-prefix"), TEMPLATE, self.prefix], check=True)
+            subprocess.run([os.path.join(SOURCE, "tests/wine/copy-prefix"), TEMPLATES[self.arch], self.prefix],
+                           check=True)
             self._start_display()
             self._write_registry()
             if self.assistant:
-                target = os.path.join(self.prefix, ASSISTANT_DIR)
+                target = os.path.join(self.prefix, self.assistant_dir)
                 os.makedirs(target, exist_ok=True)
                 shutil.copy(os.path.join(TOOLS, "fake_assistant.exe"), os.path.join(target, "QXZELK_Assistant.exe"))
             self.write_file(MANIFEST_PATH, self.manifest_text)
@@ -179,15 +183,29 @@ class World:
         self.display = ":" + number
 
     def _write_registry(self):
-        lines = ["REGEDIT4", "", r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
+        """Prefix settings; `registry` rows (view, key, name, text) go to the
+        registry view "32" or "64" of a 64-bit prefix, or with view None to the
+        default one."""
+        lines = [r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
         if self.enable_lua is not None:
             lines += ["[%s]" % POLICY_KEY, '"EnableLUA"=dword:%08x' % self.enable_lua, ""]
         if self.installed is not None:
             lines += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
-        path = os.path.join(self.dir, "settings.reg")
+        self._import_registry(lines)
+        for view in ("32", "64"):
+            rows = [row for row in self.registry if row[0] == view]
+            view_lines = []
+            for _, key, name, value in rows:
+                view_lines += ["[%s]" % key, '"%s"="%s"' % (name, value), ""]
+            if view_lines:
+                self._import_registry(view_lines, "/reg:" + view)
+
+    def _import_registry(self, lines, *view):
+        path = os.path.join(self.dir, "settings%s.reg" % "".join(view).replace("/reg:", "-"))
         with open(path, "w", newline="\r\n") as f:
-            f.write("\n".join(lines) + "\n")
-        self._in_netns(["wine", "regedit", "/S", windows_path(path)], check=True)
+            f.write("\n".join(["REGEDIT4", ""] + lines) + "\n")
+        self._in_netns(["wine", "reg", "import", windows_path(path)] + list(view), check=True,
+                       stderr=subprocess.DEVNULL)
 
     def _start_server(self):
         ready = os.path.join(self.dir, "server.ready")
@@ -274,7 +292,7 @@ class World:
 
     def assistant_runs(self):
         try:
-            with open(os.path.join(self.prefix, ASSISTANT_DIR, "runs.txt"), encoding="latin-1") as f:
+            with open(os.path.join(self.prefix, self.assistant_dir, "runs.txt"), encoding="latin-1") as f:
                 return [line for line in f.read().splitlines() if line]
         except FileNotFoundError:
             return []
