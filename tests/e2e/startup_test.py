@@ -109,6 +109,9 @@ ASSISTANT_CASES = {
     "unreadable_installed": dict(installed="abc"),
     "unreadable_offered": dict(installed="1.0.0.0", manifest_text=manifest(version="123456789")),
     "compact_equal": dict(installed="14140815"),
+    "slow_manifest": dict(installed="1.4.14.815", manifest_fault="drip 8 0.05"),
+    # The server claims more than it sends; the text that came is complete.
+    "manifest_shorter_than_announced": dict(installed="1.4.14.815", manifest_fault="truncate"),
     # 40 characters, of which only the first 31 are read: 2.0.0.0 and then zeros.
     "offered_cut_before_its_32nd_character": dict(
         installed="2.0.0.0", manifest_text=manifest(version="2.0.0." + "0" * 25 + "1" + "0" * 8)),
