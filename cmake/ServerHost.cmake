@@ -16,4 +16,11 @@ if(NOT INSTALLER_SERVER_HOST MATCHES "^${_label}(\\.${_label})*$")
         "without scheme, port or path (for example downloads.example.com).")
 endif()
 
+# Optional: the exact common name of the setup's signer certificate. Empty
+# accepts any signature that the system trusts.
+set(INSTALLER_SETUP_PUBLISHER "" CACHE STRING "Signer common name that the setup must carry (empty: any trusted signer)")
+if(INSTALLER_SETUP_PUBLISHER MATCHES "[\"\\]")
+    message(FATAL_ERROR "INSTALLER_SETUP_PUBLISHER must not contain quotes or backslashes.")
+endif()
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallerConfig.h.in ${CMAKE_BINARY_DIR}/generated/InstallerConfig.h @ONLY)

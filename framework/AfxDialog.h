@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 // A window that the framework does not own: a thin handle wrapper.
 class CWnd {
@@ -22,7 +23,25 @@ private:
     CWnd& operator=(const CWnd&) = delete;
 };
 
+// A static text control.
+class CStatic : public CWnd {};
+
+// A progress bar control.
+class CProgressCtrl : public CWnd {
+public:
+    void SetRange(short lower, short upper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
+    void SetPos(int position) { SendMessage(PBM_SETPOS, static_cast<WPARAM>(position), 0); }
+};
+
 class CDialog;
+
+// Data exchange between a dialog and its control objects; this framework
+// only binds controls to their objects.
+struct CDataExchange {
+    CDialog* m_pDlgWnd;
+};
+// Binds `control` to the dialog's control `id`.
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 
 // One row of a dialog's message map: a window message and its handler.
 // A handler's result is the message's result.
@@ -37,7 +56,8 @@ struct AFX_MSGMAP_ENTRY {
 
 // A modal dialog made from a dialog template of the program's resources.
 //
-// Message routing, in this order: WM_INITDIALOG goes to OnInitDialog; the
+// Message routing, in this order: WM_INITDIALOG goes to OnInitDialog (whose
+// base version runs DoDataExchange to bind the control objects); the
 // IDOK and IDCANCEL commands go to OnOK and OnCancel (WM_CLOSE turns into
 // IDCANCEL unless the map handles it); every other message is looked up in
 // GetMessageMap() and, when the map has no row for it, left to the system's
@@ -51,12 +71,16 @@ public:
     INT_PTR DoModal();
 
 protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
     virtual BOOL OnInitDialog();
     virtual void OnOK();
     virtual void OnCancel();
     virtual const AFX_MSGMAP_ENTRY* GetMessageMap() const;
 
     void EndDialog(INT_PTR result);
+    // Called by a handler: the message goes on to the dialog manager's own
+    // processing once the handler returns (its result is then unused).
+    LRESULT Default();
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
@@ -64,4 +88,6 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    bool m_bDefaultRequested;
 };

@@ -8,7 +8,15 @@ const AFX_MSGMAP_ENTRY kEmptyMessageMap[] = {
 
 }  // namespace
 
-CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control)
+{
+    control.m_hWnd = pDX->m_pDlgWnd->GetDlgItem(id);
+}
+
+CDialog::CDialog(UINT templateId, CWnd* parent)
+    : m_nIDTemplate(templateId), m_pParentWnd(parent), m_bDefaultRequested(false)
+{
+}
 
 INT_PTR CDialog::DoModal()
 {
@@ -19,8 +27,12 @@ INT_PTR CDialog::DoModal()
     return result;
 }
 
+void CDialog::DoDataExchange(CDataExchange*) {}
+
 BOOL CDialog::OnInitDialog()
 {
+    CDataExchange exchange = {this};
+    DoDataExchange(&exchange);
     return TRUE;
 }
 
@@ -44,12 +56,26 @@ void CDialog::EndDialog(INT_PTR result)
     ::EndDialog(m_hWnd, result);
 }
 
+// A dialog procedure hands a message back to the dialog manager by
+// returning FALSE; a handler that asks for the default processing gets that.
+LRESULT CDialog::Default()
+{
+    m_bDefaultRequested = true;
+    return 0;
+}
+
 bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     for (const AFX_MSGMAP_ENTRY* entry = GetMessageMap(); entry->nMessage != 0; ++entry) {
         if (entry->nMessage == message) {
+            // Saved and restored: a handler may run a nested modal loop that
+            // dispatches other messages to this dialog.
+            const bool outer = m_bDefaultRequested;
+            m_bDefaultRequested = false;
             result = (this->*entry->pfnHandler)(wParam, lParam);
-            return true;
+            const bool handled = !m_bDefaultRequested;
+            m_bDefaultRequested = outer;
+            return handled;
         }
     }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {

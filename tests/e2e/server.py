@@ -25,6 +25,7 @@ import signal
 import socket
 import ssl
 import struct
+import sys
 import threading
 import time
 import urllib.parse
@@ -40,6 +41,22 @@ log_lock = threading.Lock()
 
 class ClientGone(Exception):
     pass
+
+
+def well_formed(words):
+    if not words:
+        return True
+    kind, arguments = words[0], words[1:]
+    if kind in ("404", "500", "reset", "truncate", "stall"):
+        return not arguments
+    if kind == "redirect":
+        return len(arguments) == 1
+    if kind == "drip" and len(arguments) == 2:
+        try:
+            return int(arguments[0]) > 0 and float(arguments[1]) >= 0
+        except ValueError:
+            return False
+    return False
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -106,9 +123,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def respond(self, local, fault, with_body):
         words = fault.split()
         kind = words[0] if words else "ok"
+        if not well_formed(words):
+            # A mistyped fault is a broken test; say so where the test run shows it.
+            sys.stderr.write("server.py: bad fault line %r for %s\n" % (fault, self.path))
+            return self.status_page(500, with_body)
         if kind in ("404", "500"):
             return self.status_page(int(kind), with_body)
-        if kind == "redirect" and len(words) == 2:
+        if kind == "redirect":
             self.send_response(302)
             self.send_header("Location", words[1])
             self.send_header("Content-Length", "0")
@@ -133,8 +154,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.reset()
         elif kind == "stall":
             self.wait_for_client_to_leave()
-        elif kind == "drip" and len(words) == 3:
-            self.drip(body, max(1, int(words[1])), float(words[2]))
+        elif kind == "drip":
+            self.drip(body, int(words[1]), float(words[2]))
         else:
             self.write(body)
 
@@ -202,7 +223,33 @@ class Server(http.server.ThreadingHTTPServer):
 
     def __init__(self, address, context):
         self.context = context
+        self.live = {}
+        self.live_lock = threading.Lock()
         super().__init__(address, Handler)
+
+    def process_request_thread(self, request, client_address):
+        me = threading.current_thread()
+        with self.live_lock:
+            self.live[me] = request
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            with self.live_lock:
+                self.live.pop(me, None)
+
+    def close_connections(self, grace_seconds):
+        # Ends the connections still open (a stall, an idle keep-alive) so that
+        # their handlers can still write their lines to requests.log.
+        with self.live_lock:
+            live = list(self.live.items())
+        for _, sock in live:
+            try:
+                socket.socket.shutdown(sock, socket.SHUT_RDWR)
+            except OSError:
+                pass
+        deadline = time.time() + grace_seconds
+        for thread, _ in live:
+            thread.join(max(0.0, deadline - time.time()))
 
     def get_request(self):
         sock, address = self.socket.accept()
@@ -246,6 +293,7 @@ def main():
 
     server.serve_forever()
     server.server_close()
+    server.close_connections(grace_seconds=3)
 
 
 if __name__ == "__main__":

@@ -24,6 +24,8 @@ SOURCE = os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__
 INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
 TOOLS = os.path.join(BUILD, "tests")
 CERTS = os.path.join(BUILD, "e2e-certs")
+SETUPS = os.path.join(BUILD, "e2e-setups")
+SETUP_PATH = "pweb/download/setup.exe"
 TEMPLATES = {"win32": os.path.join(BUILD, "e2e-template"), "win64": os.path.join(BUILD, "e2e-template64")}
 MANIFEST_PATH = "pweb/download/da_razi_update.ini"
 ASSISTANT_DIR = "drive_c/Program Files/ZELK/Assistant"
@@ -44,9 +46,32 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def sign(source, target, certificate):
+    subprocess.run(["osslsigncode", "sign", "-certs", os.path.join(CERTS, certificate + ".pem"),
+                    "-key", os.path.join(CERTS, certificate + ".key"), "-n", "ZELK test setup",
+                    "-in", source, "-out", target], check=True, stdout=subprocess.DEVNULL)
+
+
+def prepare_setups():
+    """The fake setup unsigned, signed, signed by another publisher, and
+    signed and then changed in one byte of its code."""
+    os.makedirs(SETUPS, exist_ok=True)
+    plain = os.path.join(TOOLS, "fake_setup.exe")
+    shutil.copy(plain, os.path.join(SETUPS, "unsigned.exe"))
+    sign(plain, os.path.join(SETUPS, "signed.exe"), "codesign")
+    sign(plain, os.path.join(SETUPS, "other-signer.exe"), "other-codesign")
+    with open(os.path.join(SETUPS, "signed.exe"), "rb") as f:
+        tampered = bytearray(f.read())
+    tampered[0x500] ^= 0xFF
+    with open(os.path.join(SETUPS, "tampered.exe"), "wb") as f:
+        f.write(tampered)
+
+
 def prepare_template():
-    """Certificates and a template prefix that trusts the test CA; once per test run."""
+    """Certificates, setups and template prefixes that trust the test CA;
+    once per test run."""
     subprocess.run([os.path.join(SOURCE, "tests/e2e/make_certs.sh"), CERTS], check=True)
+    prepare_setups()
     for arch, template in TEMPLATES.items():
         subprocess.run([os.path.join(SOURCE, "tests/wine/make-prefix"), template, arch], check=True,
                        stdout=subprocess.DEVNULL)
@@ -90,12 +115,14 @@ class Window:
 class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
-                 arch="win32", registry=(), assistant_dir=ASSISTANT_DIR):
+                 arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
+                 setup_behaviour=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
         self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
         self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
+        self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -123,6 +150,12 @@ class World:
             self.write_file(MANIFEST_PATH, self.manifest_text)
             if self.manifest_fault:
                 self.write_file(MANIFEST_PATH + ".fault", self.manifest_fault)
+            if self.setup:
+                shutil.copy(os.path.join(SETUPS, self.setup + ".exe"), os.path.join(self.root, SETUP_PATH))
+            if self.setup_fault:
+                self.write_file(SETUP_PATH + ".fault", self.setup_fault)
+            if self.setup_behaviour:
+                self.set_setup_behaviour(self.setup_behaviour)
             if self.serve:
                 self._start_server()
         except BaseException:
@@ -219,6 +252,18 @@ class World:
             time.sleep(0.05)
 
     # -- what a test does ----------------------------------------------------
+
+    def set_setup_behaviour(self, behaviour):
+        """"EXIT_CODE SLEEP_MS" for the fake setup's next runs."""
+        with open(os.path.join(self.prefix, "drive_c/setup-behaviour.txt"), "w") as f:
+            f.write(behaviour + "\n")
+
+    def setup_runs(self):
+        try:
+            with open(os.path.join(self.prefix, "drive_c/setup-runs.txt"), encoding="latin-1") as f:
+                return [line for line in f.read().splitlines() if line]
+        except FileNotFoundError:
+            return []
 
     def write_file(self, relative, text):
         path = os.path.join(self.root, relative)

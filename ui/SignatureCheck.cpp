@@ -1,0 +1,123 @@
+#include "SignatureCheck.h"
+
+#include "InstallerConfig.h"
+#include "OsVersion.h"
+#include "SignatureVerdict.h"
+
+#include <windows.h>
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <cstring>
+
+namespace {
+
+GUID kPublishedSoftwareAction = {0x64B9D180, 0x8DA2, 0x11CF, {0x87, 0x36, 0x00, 0xAA, 0x00, 0xA4, 0x85, 0xEB}};
+GUID kPeImageSubject = WIN_TRUST_SUBJTYPE_PE_IMAGE;
+GUID kGenericVerifyAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+
+// The record up to and including dwProvFlags: the service then reads it as
+// the early form, without dwUIContext and what follows.
+const DWORD kWinTrustDataEarlySize = offsetof(WINTRUST_DATA, dwProvFlags) + sizeof(DWORD);
+
+// A wide copy of an ANSI text, in the system code page; empty on failure.
+class CWideText {
+public:
+    explicit CWideText(const char* text) : m_pText(nullptr)
+    {
+        const int length = lstrlenA(text) + 1;
+        m_pText = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length * sizeof(WCHAR)));
+        if (m_pText)
+            MultiByteToWideChar(CP_ACP, 0, text, -1, m_pText, length);
+    }
+    ~CWideText()
+    {
+        if (m_pText)
+            HeapFree(GetProcessHeap(), 0, m_pText);
+    }
+    const WCHAR* Get() const { return m_pText ? m_pText : L""; }
+
+private:
+    CWideText(const CWideText&) = delete;
+    CWideText& operator=(const CWideText&) = delete;
+
+    WCHAR* m_pText;
+};
+
+uint32_t VerifyEarly(const WCHAR* path)
+{
+    WIN_TRUST_SUBJECT_FILE subject = {};
+    subject.hFile = INVALID_HANDLE_VALUE;
+    subject.lpPath = path;
+    WIN_TRUST_ACTDATA_CONTEXT_WITH_SUBJECT data = {};
+    data.SubjectType = &kPeImageSubject;
+    data.Subject = &subject;
+    return static_cast<uint32_t>(WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &kPublishedSoftwareAction,
+                                                &data));
+}
+
+uint32_t VerifyGeneric(const WCHAR* path)
+{
+    WINTRUST_FILE_INFO file = {};
+    file.cbStruct = sizeof(file);
+    file.pcwszFilePath = path;
+    WINTRUST_DATA data = {};
+    data.cbStruct = kWinTrustDataEarlySize;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.dwProvFlags = WTD_SAFER_FLAG;
+    const uint32_t result = static_cast<uint32_t>(WinVerifyTrust(nullptr, &kGenericVerifyAction, &data));
+    // The verification state is of no further use.
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(nullptr, &kGenericVerifyAction, &data);
+    return result;
+}
+
+// The common name of the certificate that signed the file's embedded
+// signature, into `name`; empty when it cannot be read.
+void ReadSignerName(const WCHAR* path, char* name, DWORD size)
+{
+    name[0] = '\0';
+    HCERTSTORE store = nullptr;
+    HCRYPTMSG message = nullptr;
+    if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
+                          CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, &message, nullptr))
+        return;
+    DWORD infoSize = 0;
+    if (CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &infoSize) && infoSize > 0) {
+        CERT_INFO* info = static_cast<CERT_INFO*>(HeapAlloc(GetProcessHeap(), 0, infoSize));
+        if (info && CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, 0, info, &infoSize)) {
+            PCCERT_CONTEXT signer = CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                                               CERT_FIND_SUBJECT_CERT, info, nullptr);
+            if (signer) {
+                CertGetNameStringA(signer, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, size);
+                CertFreeCertificateContext(signer);
+            }
+        }
+        if (info)
+            HeapFree(GetProcessHeap(), 0, info);
+    }
+    CryptMsgClose(message);
+    CertCloseStore(store, 0);
+}
+
+}  // namespace
+
+bool VerifySetupSignature(CString path)
+{
+    const CWideText widePath(path);
+    const bool early = IsWindows2000() || IsWindowsServer2003();
+    const SignatureRequest request = early ? SIGNATURE_REQUEST_EARLY : SIGNATURE_REQUEST_GENERIC;
+    const uint32_t result = early ? VerifyEarly(widePath.Get()) : VerifyGeneric(widePath.Get());
+    if (!IsSignatureAccepted(request, result))
+        return false;
+    if (INSTALLER_SETUP_PUBLISHER[0] == '\0')
+        return true;
+    char signer[256];
+    ReadSignerName(widePath.Get(), signer, sizeof(signer));
+    return IsPublisherAccepted(INSTALLER_SETUP_PUBLISHER, signer);
+}
