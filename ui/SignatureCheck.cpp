@@ -1,6 +1,5 @@
 #include "SignatureCheck.h"
 
-#include "InstallerConfig.h"
 #include "OsVersion.h"
 #include "SignatureVerdict.h"
 
@@ -10,6 +9,8 @@
 #include <wintrust.h>
 
 #include <cstring>
+
+// The build names the publisher, INSTALLER_SETUP_PUBLISHER ("" for any).
 
 namespace {
 

@@ -9,7 +9,7 @@ on every request, makes the answer to <path> misbehave; its first line is one of
 
     404 | 500                 that status with a small HTML page
     reset                     headers with the true length, half the body, TCP RST
-    truncate                  a Content-Length larger than the body, body, close
+    truncate                  headers with the true length, half the body, close
     drip BYTES SECONDS        the body BYTES at a time, SECONDS between chunks
     stall                     status and headers, then nothing (at most 120 s)
     redirect URL              302 to URL
@@ -140,16 +140,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(local, "rb") as f:
             body = f.read()
 
-        if kind == "truncate":
-            self.headers_for(len(body) + max(1024, len(body)))
-            if with_body:
-                self.write(body)
-            self.close_politely()
-            return
         self.headers_for(len(body))
         if not with_body:
             return
-        if kind == "reset":
+        if kind == "truncate":
+            self.write(body[: len(body) // 2])
+            self.close_politely()
+        elif kind == "reset":
             self.write(body[: len(body) // 2])
             self.reset()
         elif kind == "stall":

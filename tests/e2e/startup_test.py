@@ -74,6 +74,8 @@ SILENT = {
     "manifest_empty_version": dict(manifest_text=manifest(version="")),
     "manifest_empty_address": dict(manifest_text=manifest(address="")),
     "manifest_empty_file": dict(manifest_text=""),
+    # Half the manifest arrives; Wine calls that a success, and the address is missing.
+    "manifest_cut_short": dict(installed="1.0.0.0", manifest_fault="truncate"),
 }
 
 for _name, _settings in SILENT.items():
@@ -110,8 +112,6 @@ ASSISTANT_CASES = {
     "unreadable_offered": dict(installed="1.0.0.0", manifest_text=manifest(version="123456789")),
     "compact_equal": dict(installed="14140815"),
     "slow_manifest": dict(installed="1.4.14.815", manifest_fault="drip 8 0.05"),
-    # The server claims more than it sends; the text that came is complete.
-    "manifest_shorter_than_announced": dict(installed="1.4.14.815", manifest_fault="truncate"),
     # 40 characters, of which only the first 31 are read: 2.0.0.0 and then zeros.
     "offered_cut_before_its_32nd_character": dict(
         installed="2.0.0.0", manifest_text=manifest(version="2.0.0." + "0" * 25 + "1" + "0" * 8)),
@@ -128,8 +128,7 @@ def expect_assistant(windows="win7", verb="runas", **settings):
         assert w.wait_assistant_runs() == [ASSISTANT], w.assistant_runs()
         launches = w.shell_launches()
         assert len(launches) == 1, launches
-        mask, used_verb, file, show = launches[0]
-        assert (mask, used_verb, file, show) == (0x440, verb, ASSISTANT, 5), launches
+        assert launches[0] == (0x440, verb, ASSISTANT, "", 5), launches
 
 
 for _name, _settings in ASSISTANT_CASES.items():
@@ -257,12 +256,12 @@ def before_vista_uac_is_not_consulted():
 @scenario
 def simplified_chinese_texts():
     locale = "zh_CN.UTF-8"
-    with World(locale=locale) as w:
+    with World(locale=locale, setup_fault="stall") as w:
         installer = w.start_installer()
         expect_box(w, NEED_ADMIN_ZH_CN, "question", [MB_OK, MB_CANCEL], locale)
         w.press(MB_OK)
         dialog = expect_install_dialog(w, locale)
-        assert dialog.controls[2]["text"] == "退出", dialog.controls[2]
+        assert (dialog.controls[1]["text"], dialog.controls[2]["text"]) == ("重试", "退出"), dialog.controls
         w.driver("close", 5000)
         w.wait_exit(installer)
 
@@ -303,9 +302,9 @@ def wow64_ignores_a_version_in_the_64_bit_view():
         assert not w.assistant_runs()
 
 
-def main(argv):
+def main(argv, scenarios=SCENARIOS):
     if argv == ["--list"]:
-        print("\n".join(SCENARIOS))
+        print("\n".join(scenarios))
         return 0
     if argv == ["--prepare"]:
         world.prepare_template()
@@ -314,7 +313,7 @@ def main(argv):
     for name in argv:
         started = time.time()
         try:
-            SCENARIOS[name]()
+            scenarios[name]()
             print("PASS %s (%.1f s)" % (name, time.time() - started))
         except Exception:
             failed += 1

@@ -22,6 +22,7 @@ import time
 BUILD = os.environ.get("RAZI_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/windows"))
 SOURCE = os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
+PINNED_INSTALLER = os.path.join(BUILD, "pinned", "DA_Razi.exe")  # accepts "ZELK Test Publisher" only
 TOOLS = os.path.join(BUILD, "tests")
 CERTS = os.path.join(BUILD, "e2e-certs")
 SETUPS = os.path.join(BUILD, "e2e-setups")
@@ -55,7 +56,8 @@ def sign(source, target, certificate):
 def prepare_setups():
     """The fake setup unsigned, signed, signed by another publisher, and
     signed and then changed in one byte of its code."""
-    os.makedirs(SETUPS, exist_ok=True)
+    shutil.rmtree(SETUPS, ignore_errors=True)
+    os.makedirs(SETUPS)
     plain = os.path.join(TOOLS, "fake_setup.exe")
     shutil.copy(plain, os.path.join(SETUPS, "unsigned.exe"))
     sign(plain, os.path.join(SETUPS, "signed.exe"), "codesign")
@@ -82,12 +84,39 @@ def prepare_template():
         print("e2e template ready:", template)
 
 
+def bmp_to_png(bmp_path, png_path):
+    """A 24-bit bottom-up BMP as a PNG, with the standard library only."""
+    import struct
+    import zlib
+    with open(bmp_path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    row_size = (width * 3 + 3) // 4 * 4
+    raw = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * row_size: offset + y * row_size + width * 3]
+        raw.append(0)
+        for x in range(0, len(row), 3):
+            raw += bytes((row[x + 2], row[x + 1], row[x]))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(bytes(raw), 6)) + chunk(b"IEND", b"")
+    with open(png_path, "wb") as f:
+        f.write(png)
+
+
 class Window:
     def __init__(self, lines):
         self.caption = ""
         self.topmost = False
         self.icon = "none"
+        self.progress = None
         self.controls = {}
+        self.texts = []  # every control's text, in child order
         for line in lines:
             word, _, rest = line.partition(" ")
             if word == "caption":
@@ -96,8 +125,11 @@ class Window:
                 self.topmost = rest == "1"
             elif word == "icon":
                 self.icon = rest
+            elif word == "progress":
+                self.progress = int(rest.split()[1])
             elif word == "control":
                 ident, cls, visible, enabled, text = (rest.split(" ", 4) + [""])[:5]
+                self.texts.append(text)
                 self.controls[int(ident)] = {"class": cls, "visible": visible == "1", "enabled": enabled == "1",
                                              "text": text}
 
@@ -109,20 +141,23 @@ class Window:
         return sorted(i for i, c in self.controls.items() if c["class"] == "Button" and c["visible"])
 
     def __repr__(self):
-        return "Window(%r, %r, icon=%s, buttons=%s)" % (self.caption, self.text, self.icon, self.buttons())
+        status = self.controls.get(1000, {}).get("text", "")
+        return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s)" % (
+            self.caption, self.text, status, self.progress, self.icon, self.buttons())
 
 
 class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
-                 setup_behaviour=None):
+                 setup_behaviour=None, installer=INSTALLER):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
         self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
         self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
         self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
+        self.installer = installer
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -265,6 +300,16 @@ class World:
         except FileNotFoundError:
             return []
 
+    def start_swapper(self, evil, duration_ms, after_lock=False):
+        """The swap racer against the downloaded setup; its output file."""
+        output = os.path.join(self.dir, "swapper.txt")
+        size = os.path.getsize(os.path.join(self.root, SETUP_PATH))
+        self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), "C:\\users\\%s\\Temp\\ZIDEVADID.EXE" % (
+            pwd.getpwuid(os.getuid()).pw_name), windows_path(evil), str(size), str(duration_ms)] +
+            (["after-lock"] if after_lock else []),
+            stdout=open(output, "wb"), stderr=subprocess.DEVNULL)
+        return output
+
     def write_file(self, relative, text):
         path = os.path.join(self.root, relative)
         with open(path, "w" if isinstance(text, str) else "wb") as f:
@@ -274,7 +319,8 @@ class World:
         """Starts the installer; Wine's trace of its shell launches goes to a file."""
         if stderr is None:
             stderr = open(os.path.join(self.dir, "launches.trace"), "ab")
-        return self._spawn(["wine", INSTALLER], debug="-all,trace+exec", stdout=subprocess.DEVNULL, stderr=stderr)
+        return self._spawn(["wine", self.installer], debug="-all,trace+exec", stdout=subprocess.DEVNULL,
+                           stderr=stderr)
 
     def shell_launches(self):
         """(verb, file, show) of every ShellExecuteEx call the installer made."""
@@ -283,9 +329,14 @@ class World:
                 trace = f.read()
         except FileNotFoundError:
             return []
-        pattern = r'SHELL_execute mask=0x([0-9a-f]+) hwnd=\S+ verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" .*?show=0x([0-9a-f]+)'
-        return [(int(mask, 16), verb, file.replace("\\\\", "\\").replace('\\"', '"'), int(show, 16))
-                for mask, verb, file, show in re.findall(pattern, trace)]
+        pattern = (r'SHELL_execute mask=0x([0-9a-f]+) hwnd=\S+ verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" '
+                   r'parm=(?:L"(.*?)"|\(null\)) .*?show=0x([0-9a-f]+)')
+
+        def unescape(text):
+            return text.replace("\\\\", "\\").replace('\\"', '"')
+
+        return [(int(mask, 16), verb, unescape(file), parm, int(show, 16))
+                for mask, verb, file, parm, show in re.findall(pattern, trace)]
 
     def run_installer(self, timeout=30):
         """Runs a second copy to its end; its exit code, or None if it hung."""
@@ -295,9 +346,12 @@ class World:
         except subprocess.TimeoutExpired:
             return None
 
-    def driver(self, *args, timeout=60):
-        result = self._in_netns(["wine", os.path.join(TOOLS, "uidriver.exe")] + [str(a) for a in args],
-                                stdout=subprocess.PIPE, timeout=timeout)
+    def driver(self, *args, timeout=60, window=None):
+        env = self.env()
+        if window:
+            env["UIDRIVER_WINDOW"] = window
+        result = subprocess.run(["ip", "netns", "exec", self.netns, "wine", os.path.join(TOOLS, "uidriver.exe")] +
+                                [str(a) for a in args], env=env, stdout=subprocess.PIPE, timeout=timeout)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         windows, current = [], None
         for line in lines:
@@ -310,18 +364,46 @@ class World:
                 current.append(line)
         return result.returncode, windows, lines
 
-    def wait_window(self, ms=20000):
-        code, windows, lines = self.driver("wait", ms)
+    def wait_window(self, ms=20000, window=None):
+        code, windows, lines = self.driver("wait", ms, window=window)
         assert code == 0 and windows, "no window appeared: %s" % lines
         return windows[0]
 
-    def press(self, control, ms=20000):
-        code, windows, lines = self.driver("press", control, ms)
+    def press(self, control, ms=20000, window=None):
+        code, windows, lines = self.driver("press", control, ms, window=window)
         assert code == 0 and windows, "could not press %s: %s" % (control, lines)
         return windows[0]
 
-    def windows_now(self):
-        return self.driver("list")[1]
+    def windows_now(self, window=None):
+        return self.driver("list", window=window)[1]
+
+    def send(self, message, wparam, window=None):
+        """SendMessage to the first window; the handler's result."""
+        code, _, lines = self.driver("send", message, wparam, 20000, window=window)
+        assert code == 0 and lines and lines[-1].startswith("result "), lines
+        return int(lines[-1].split()[1])
+
+    def post(self, message, wparam, window=None):
+        assert self.driver("post", message, wparam, 20000, window=window)[0] == 0
+
+    def wait_for(self, predicate, seconds=30, window=None):
+        """Polls the first window until predicate(window) holds; that window."""
+        deadline = time.time() + seconds
+        last = None
+        while time.time() < deadline:
+            windows = self.windows_now(window=window)
+            if windows:
+                last = windows[0]
+                if predicate(last):
+                    return last
+            time.sleep(0.2)
+        raise AssertionError("timed out; last seen: %r" % last)
+
+    def screenshot(self, png_path):
+        """Saves the screen as PNG (converted here from the driver's bitmap)."""
+        bmp = os.path.join(self.dir, "screen.bmp")
+        assert self.driver("shot", windows_path(bmp))[0] == 0
+        bmp_to_png(bmp, png_path)
 
     def expect_quiet_end(self, process, ms=30000):
         """Nothing shows on screen until the installer has ended by itself."""

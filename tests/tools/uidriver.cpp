@@ -8,11 +8,17 @@
 //   uidriver press ID MS      wait for a window, print it, then press its
 //                             control ID as a click would
 //   uidriver close MS         wait for a window, print it, then close it
+//   uidriver send MSG WPARAM MS   wait for a window, send it MSG and print "result N"
+//   uidriver post MSG WPARAM MS   the same, posted, for messages that run a modal loop
+//   uidriver shot FILE.bmp    the screen as a 24-bit bitmap file
+//
+// With UIDRIVER_WINDOW set, only windows with that caption (UTF-8) count.
 //
 // A window is printed as lines: "window", "caption <text>", "topmost 0|1",
 // "icon <name>", then one "control <id> <class> <visible> <enabled> <text>"
-// per child, and "end".
+// per child ("progress <id> <position>" too for a progress bar), and "end".
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -77,7 +83,9 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
     GetWindowThreadProcessId(window, &process);
     char className[64] = {};
     GetClassNameA(window, className, sizeof(className));
-    if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0) {
+    const char* wanted = std::getenv("UIDRIVER_WINDOW");
+    if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0 &&
+        (!wanted || WindowText(window) == wanted)) {
         for (DWORD id : search->processes) {
             if (id == process)
                 search->windows.push_back(window);
@@ -181,6 +189,11 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM)
     std::snprintf(line, sizeof(line), "control %d %s %d %d ", GetDlgCtrlID(control), className,
                   IsWindowVisible(control) ? 1 : 0, IsWindowEnabled(control) ? 1 : 0);
     Print(line + WindowText(control));
+    if (std::strcmp(className, "msctls_progress32") == 0) {
+        std::snprintf(line, sizeof(line), "progress %d %d", GetDlgCtrlID(control),
+                      static_cast<int>(SendMessageW(control, PBM_GETPOS, 0, 0)));
+        Print(line);
+    }
     return TRUE;
 }
 
@@ -230,6 +243,63 @@ int Wait(DWORD timeoutMs, int pressId, bool close)
     return 0;
 }
 
+int Deliver(DWORD timeoutMs, UINT message, WPARAM wParam, bool post)
+{
+    HWND window = WaitForWindow(timeoutMs);
+    if (!window) {
+        Print("timeout");
+        return 1;
+    }
+    if (post)
+        return PostMessageW(window, message, wParam, 0) ? 0 : 1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, 0, SMTO_NORMAL, 10000, &result)) {
+        Print("no answer");
+        return 1;
+    }
+    char line[64];
+    std::snprintf(line, sizeof(line), "result %lu", static_cast<unsigned long>(result));
+    Print(line);
+    return 0;
+}
+
+int Screenshot(const char* file)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    const int rowSize = (width * 3 + 3) / 4 * 4;
+    std::vector<BYTE> pixels(static_cast<size_t>(rowSize) * height);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof(fileHeader) + sizeof(header);
+    fileHeader.bfSize = fileHeader.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::FILE* out = std::fopen(file, "wb");
+    if (!out)
+        return 1;
+    std::fwrite(&fileHeader, sizeof(fileHeader), 1, out);
+    std::fwrite(&header, sizeof(header), 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+    return 0;
+}
+
 int Quiet(DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
@@ -263,11 +333,17 @@ int main(int argc, char** argv)
         return Wait(timeout, -1, true);
     if (command == "quiet" && argc == 3)
         return Quiet(timeout);
+    if ((command == "send" || command == "post") && argc == 5)
+        return Deliver(timeout, static_cast<UINT>(std::strtoul(argv[2], nullptr, 0)),
+                       static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), command == "post");
+    if (command == "shot" && argc == 3)
+        return Screenshot(argv[2]);
     if (command == "list" && argc == 2) {
         for (HWND window : InstallerWindows())
             PrintWindow(window);
         return 0;
     }
-    std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS\n");
+    std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS | send MSG WPARAM MS"
+                         " | post MSG WPARAM MS | shot FILE\n");
     return 2;
 }

