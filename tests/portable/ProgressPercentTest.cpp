@@ -1,0 +1,38 @@
+#include "ProgressPercent.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PercentCase {
+    uint32_t progress;
+    uint32_t maximum;
+    int32_t percent;
+};
+
+TEST(ProgressPercent, TruncatesInDoublePrecision)
+{
+    const PercentCase cases[] = {
+        {0, 0, 0},
+        {12345, 0, 0},
+        {0xFFFFFFFFu, 0, 0},
+        {1, 3, 33},
+        {2, 3, 66},
+        {3, 3, 100},
+        {9999, 10000, 99},
+        {6, 3, 200},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 100},
+        {0xFFFFFFFEu, 0xFFFFFFFFu, 99},
+        {0x7FFFFFFFu, 0xFFFFFFFFu, 49},
+        {0x80000000u, 0xFFFFFFFFu, 50},
+        // Far above the maximum the value stays a valid bar position, which
+        // the bar then shows as full.
+        {0xFFFFFFFFu, 1, INT32_MAX},
+        {50000000u, 2, INT32_MAX},
+        {42949672u, 2, 2147483600},
+    };
+    for (const PercentCase& c : cases)
+        EXPECT_EQ(c.percent, ProgressPercent(c.progress, c.maximum)) << c.progress << " of " << c.maximum;
+}
+
+}  // namespace

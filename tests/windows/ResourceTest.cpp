@@ -1,0 +1,276 @@
+// The resources of the built exe (its path is the first argument), read back
+// as Windows reads them.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string g_exePath;
+
+class Resources : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_module = LoadLibraryExA(g_exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, m_module) << g_exePath;
+    }
+    void TearDown() override
+    {
+        if (m_module)
+            FreeLibrary(m_module);
+    }
+
+    std::vector<BYTE> Read(LPCWSTR type, WORD id, WORD language) const
+    {
+        HRSRC found = FindResourceExW(m_module, type, MAKEINTRESOURCEW(id), language);
+        if (!found)
+            return {};
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(m_module, found)));
+        return std::vector<BYTE>(data, data + SizeofResource(m_module, found));
+    }
+
+    HMODULE m_module = nullptr;
+};
+
+// Reads a dialog template's fields in order.
+class TemplateReader {
+public:
+    explicit TemplateReader(const std::vector<BYTE>& data) : m_data(data) {}
+    WORD Word() { return Take<WORD>(); }
+    DWORD Dword() { return Take<DWORD>(); }
+    short Short() { return static_cast<short>(Take<WORD>()); }
+    // A name or ordinal: 0xFFFF and an ordinal, or a NUL-terminated wide text.
+    std::wstring Text()
+    {
+        std::wstring text;
+        if (Peek() == 0xFFFF) {
+            Word();
+            return L"#" + std::to_wstring(Word());
+        }
+        for (WORD c; (c = Word()) != 0;)
+            text += static_cast<wchar_t>(c);
+        return text;
+    }
+    void AlignDword() { m_offset = (m_offset + 3) & ~size_t(3); }
+
+private:
+    WORD Peek() const { return m_offset + 2 <= m_data.size() ? *reinterpret_cast<const WORD*>(&m_data[m_offset]) : 0; }
+    template <typename T>
+    T Take()
+    {
+        T value = T();
+        if (m_offset + sizeof(T) <= m_data.size())
+            std::memcpy(&value, &m_data[m_offset], sizeof(T));
+        m_offset += sizeof(T);
+        return value;
+    }
+
+    const std::vector<BYTE>& m_data;
+    size_t m_offset = 0;
+};
+
+struct ControlRow {
+    DWORD id;
+    std::wstring className;
+    std::wstring text;
+    short x, y, cx, cy;
+    DWORD style;
+    DWORD exStyle;
+};
+
+TEST_F(Resources, InstallDialogTemplate)
+{
+    const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 102, 1033);
+    ASSERT_FALSE(data.empty());
+    TemplateReader t(data);
+    EXPECT_EQ(1, t.Word());       // dlgVer
+    EXPECT_EQ(0xFFFF, t.Word());  // extended template
+    t.Dword();                    // help id
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), t.Dword());
+    EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU),
+              t.Dword());
+    const WORD count = t.Word();
+    ASSERT_EQ(6, count);
+    t.Short();
+    t.Short();
+    EXPECT_EQ(305, t.Short());
+    EXPECT_EQ(81, t.Short());
+    EXPECT_EQ(L"", t.Text());  // menu
+    EXPECT_EQ(L"", t.Text());  // class
+    t.Text();                  // the placeholder caption
+    EXPECT_EQ(8, t.Word());
+    EXPECT_EQ(0, t.Word());     // weight
+    EXPECT_EQ(0, t.Word() & 0xFF);  // italic; the high byte is the character set
+    EXPECT_EQ(L"MS Sans Serif", t.Text());
+
+    const ControlRow expected[] = {
+        {IDOK, L"#128", L"RETRY", 187, 60, 50, 14,
+         WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | BS_DEFPUSHBUTTON, WS_EX_TRANSPARENT},
+        {IDCANCEL, L"#128", L"EXIT", 248, 60, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+         WS_EX_TRANSPARENT},
+        {1000, L"#130", L"TIP", 7, 7, 291, 26, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE,
+         WS_EX_TRANSPARENT},
+        {1001, L"#130", L"????:", 7, 20, 37, 8, WS_CHILD | WS_DISABLED | WS_GROUP | SS_LEFT, 0},
+        {1002, L"#130", L"Static", 66, 19, 232, 8, WS_CHILD | WS_DISABLED | WS_GROUP | SS_LEFT, 0},
+        {1003, L"msctls_progress32", L"Progress1", 7, 41, 291, 14, WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH,
+         WS_EX_TRANSPARENT},
+    };
+    for (const ControlRow& row : expected) {
+        t.AlignDword();
+        t.Dword();  // help id
+        const DWORD exStyle = t.Dword();
+        const DWORD style = t.Dword();
+        const short x = t.Short(), y = t.Short(), cx = t.Short(), cy = t.Short();
+        const DWORD id = t.Dword();
+        const std::wstring className = t.Text();
+        const std::wstring text = t.Text();
+        const WORD extra = t.Word();
+        EXPECT_EQ(row.id, id);
+        // Window classes are found whatever the case of their names.
+        EXPECT_EQ(0, _wcsicmp(row.className.c_str(), className.c_str())) << row.id;
+        EXPECT_EQ(row.text, text) << row.id;
+        EXPECT_EQ((std::vector<short>{row.x, row.y, row.cx, row.cy}), (std::vector<short>{x, y, cx, cy})) << row.id;
+        EXPECT_EQ(row.style, style) << row.id << std::hex << " style " << style;
+        EXPECT_EQ(row.exStyle, exStyle) << row.id;
+        EXPECT_EQ(0, extra) << row.id;
+    }
+}
+
+TEST_F(Resources, AboutBoxTemplate)
+{
+    const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 100, 1033);
+    ASSERT_FALSE(data.empty());
+    TemplateReader t(data);
+    EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU), t.Dword());
+    t.Dword();  // extended style
+    EXPECT_EQ(4, t.Word());
+    t.Short();
+    t.Short();
+    EXPECT_EQ(299, t.Short());
+    EXPECT_EQ(65, t.Short());
+    EXPECT_EQ(L"", t.Text());
+    EXPECT_EQ(L"", t.Text());
+    EXPECT_EQ(L"About DA_Razi", t.Text());
+    EXPECT_EQ(8, t.Word());
+    EXPECT_EQ(L"MS Sans Serif", t.Text());
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < 4; ++i) {
+        t.AlignDword();
+        t.Dword();  // style
+        t.Dword();  // extended style
+        for (int j = 0; j < 4; ++j)
+            t.Short();
+        t.Word();  // id
+        t.Text();  // class
+        texts.push_back(t.Text());
+        t.Word();  // creation data
+    }
+    EXPECT_EQ(L"#128", texts[0]);
+    EXPECT_EQ(L"DA_Razi 2, 0, 12, 1010", texts[1]);
+    EXPECT_EQ(L"OK", texts[3]);
+}
+
+TEST_F(Resources, AboutItemTextInSimplifiedChinese)
+{
+    const std::vector<BYTE> block = Read(reinterpret_cast<LPCWSTR>(RT_STRING), 101 / 16 + 1, 2052);
+    ASSERT_FALSE(block.empty());
+    const WORD* p = reinterpret_cast<const WORD*>(block.data());
+    for (int i = 0; i < 101 % 16; ++i)
+        p += 1 + *p;
+    EXPECT_EQ(std::wstring(L"\u5173\u4e8e DA_Razi(&A)..."), std::wstring(reinterpret_cast<const wchar_t*>(p + 1), *p));
+}
+
+TEST_F(Resources, IconIsOne75By67ImageAt24Bits)
+{
+    const std::vector<BYTE> group = Read(reinterpret_cast<LPCWSTR>(RT_GROUP_ICON), 128, 2052);
+    ASSERT_GE(group.size(), 6u + 14u);
+    const WORD* header = reinterpret_cast<const WORD*>(group.data());
+    EXPECT_EQ(1, header[2]);  // one image
+    const BYTE* entry = group.data() + 6;
+    EXPECT_EQ(75, entry[0]);
+    EXPECT_EQ(67, entry[1]);
+    WORD bitCount = 0;
+    std::memcpy(&bitCount, entry + 6, 2);
+    EXPECT_EQ(24, bitCount);
+}
+
+struct VersionCopy {
+    WORD language;
+    DWORD fileOs;
+    const wchar_t* block;
+    const wchar_t* description;
+    const wchar_t* productName;
+    const wchar_t* originalName;
+    DWORD translation;
+};
+
+TEST_F(Resources, VersionBlockInThreeLanguages)
+{
+    const VersionCopy copies[] = {
+        {1024, VOS_NT_WINDOWS32, L"040904b0", L"RAvi driver online installer for ZELK",
+         L"RAvi driver online installer for ZELK", L"DA_Razi.exe", MAKELONG(0x0409, 1200)},
+        {1033, VOS__WINDOWS32, L"080904b0", L"RAvi driver online installer of Bank for ZELK",
+         L"RAvi driver online installer for ZELK", L"DA_Razi.EXE", MAKELONG(0x0809, 1200)},
+        {2052, VOS_NT_WINDOWS32, L"080404b0", L"ZELKUSBKey\u9a71\u52a8\u81ea\u52a8\u5b89\u88c5\u7a0b\u5e8f",
+         L"ZELKUSBKey\u9a71\u52a8\u81ea\u52a8\u5b89\u88c5\u7a0b\u5e8f", L"DA_Razi.exe", MAKELONG(0x0804, 1200)},
+    };
+    for (const VersionCopy& copy : copies) {
+        std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_VERSION), 1, copy.language);
+        ASSERT_FALSE(data.empty()) << copy.language;
+        data.resize(data.size() * 2);  // room that the version functions may use
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(MAKELONG(4, 1), fixed->dwFileVersionMS);
+        EXPECT_EQ(MAKELONG(815, 14), fixed->dwFileVersionLS);
+        EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+        EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+        EXPECT_EQ(0x3Fu, fixed->dwFileFlagsMask);
+        EXPECT_EQ(0u, fixed->dwFileFlags);
+        EXPECT_EQ(copy.fileOs, fixed->dwFileOS) << copy.language;
+        EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+
+        auto value = [&](const wchar_t* name) {
+            const std::wstring path = std::wstring(L"\\StringFileInfo\\") + copy.block + L"\\" + name;
+            wchar_t* text = nullptr;
+            UINT length = 0;
+            if (!VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
+                return std::wstring(L"(missing)");
+            return std::wstring(text);
+        };
+        EXPECT_EQ(L"ZELK", value(L"CompanyName")) << copy.language;
+        EXPECT_EQ(copy.description, value(L"FileDescription")) << copy.language;
+        EXPECT_EQ(copy.productName, value(L"ProductName")) << copy.language;
+        EXPECT_EQ(copy.productName, value(L"InternalName")) << copy.language;
+        EXPECT_EQ(L"1, 4, 14, 815", value(L"FileVersion")) << copy.language;
+        EXPECT_EQ(L"1, 4, 14, 815", value(L"ProductVersion")) << copy.language;
+        EXPECT_EQ(copy.originalName, value(L"OriginalFilename")) << copy.language;
+        for (const wchar_t* empty : {L"Comments", L"LegalTrademarks", L"PrivateBuild", L"SpecialBuild"})
+            EXPECT_EQ(L"", value(empty)) << copy.language;
+        EXPECT_NE(L"(missing)", value(L"LegalCopyright"));
+
+        DWORD* translation = nullptr;
+        ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                                   &size));
+        EXPECT_EQ(copy.translation, *translation) << copy.language;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: resource_tests PATH-TO-EXE\n");
+        return 2;
+    }
+    g_exePath = argv[1];
+    return RUN_ALL_TESTS();
+}
