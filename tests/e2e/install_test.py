@@ -74,7 +74,7 @@ def wait_status(w, text, seconds=40):
 def exit_dialog(w, installer, seconds=20):
     started = time.time()
     w.press(IDCANCEL)
-    w.wait_exit(installer, seconds)
+    assert w.wait_exit(installer, seconds) == 0, "the installer did not end cleanly"
     return time.time() - started
 
 
@@ -184,7 +184,7 @@ def exit_during_a_stalled_download_ends_the_process():
         wait_status(w, EN["downloading"])
         time.sleep(1)
         w.driver("close", 5000)
-        w.wait_exit(installer, 20)
+        assert w.wait_exit(installer, 20) == 0
 
 
 @scenario
