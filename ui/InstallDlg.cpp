@@ -55,6 +55,23 @@ Function LookUp(HMODULE module, const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// Opens the downloaded setup for reading with read sharing only. A fresh
+// download is often opened for a moment by others (a virus scanner, say),
+// which makes the open fail with a sharing violation; that is retried for a
+// short while before the file counts as unusable.
+HANDLE OpenSetupExclusively(const char* path)
+{
+    const int kAttempts = 20;
+    const DWORD kPauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
+            return file;
+        Sleep(kPauseMs);
+    }
+}
+
 HANDLE StartWorker(unsigned(__stdcall* entry)(void*), CInstallDlg* dialog)
 {
     unsigned threadId = 0;
@@ -245,8 +262,7 @@ void CInstallDlg::OnDownloadDone()
     // others may read it, but nobody can write, delete or rename it, so the
     // bytes that were verified are the bytes that run.
     ReleaseVerifiedSetup();
-    HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE held = OpenSetupExclusively(path);
     if (held == INVALID_HANDLE_VALUE || !VerifySetupSignature(path)) {
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
