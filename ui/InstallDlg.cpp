@@ -1,5 +1,7 @@
 #include "InstallDlg.h"
 
+#include "AfxSync.h"
+
 #include "InstallStatus.h"
 #include "InstallerApp.h"
 #include "Probes.h"
@@ -20,16 +22,6 @@ namespace {
 // that waits for another thread runs while it is held.
 CRITICAL_SECTION g_csDialogLife;
 CInstallDlg* g_pLiveDialog = nullptr;
-
-class CDialogLifeLock {
-public:
-    CDialogLifeLock() { EnterCriticalSection(&g_csDialogLife); }
-    ~CDialogLifeLock() { LeaveCriticalSection(&g_csDialogLife); }
-
-private:
-    CDialogLifeLock(const CDialogLifeLock&) = delete;
-    CDialogLifeLock& operator=(const CDialogLifeLock&) = delete;
-};
 
 const int kFadeSteps = 3000;
 const int kFadeStart = 255 * kFadeSteps;
@@ -94,13 +86,13 @@ CInstallDlg::CInstallDlg(CWnd* parent)
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_hVerifiedSetup(nullptr)
 {
     InitializeLocksOnce();
-    CDialogLifeLock life;
+    CCriticalSectionLock life(g_csDialogLife);
     g_pLiveDialog = this;
 }
 
 CInstallDlg::~CInstallDlg()
 {
-    CDialogLifeLock life;
+    CCriticalSectionLock life(g_csDialogLife);
     if (g_pLiveDialog == this)
         g_pLiveDialog = nullptr;
     ReleaseVerifiedSetup();
@@ -114,7 +106,7 @@ const AFX_MSGMAP_ENTRY* CInstallDlg::GetMessageMap() const
 bool CInstallDlg::TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view)
 {
     std::memset(&view, 0, sizeof(view));
-    CDialogLifeLock life;
+    CCriticalSectionLock life(g_csDialogLife);
     CInstallDlg* live = g_pLiveDialog;
     if (!dialog || dialog != live)
         return false;

@@ -1,5 +1,7 @@
 #include "Workers.h"
 
+#include "AfxSync.h"
+
 #include "InstallDlg.h"
 #include "InstallStatus.h"
 #include "ProgressPercent.h"
@@ -15,17 +17,6 @@ CRITICAL_SECTION g_csWorker;
 volatile LONG g_bCancel = 0;
 
 namespace {
-
-// Holds g_csWorker for a worker's run.
-class CWorkerLock {
-public:
-    CWorkerLock() { EnterCriticalSection(&g_csWorker); }
-    ~CWorkerLock() { LeaveCriticalSection(&g_csWorker); }
-
-private:
-    CWorkerLock(const CWorkerLock&) = delete;
-    CWorkerLock& operator=(const CWorkerLock&) = delete;
-};
 
 // A COM apartment for the current thread, for the download service.
 class CComApartment {
@@ -105,7 +96,7 @@ STDMETHODIMP CDownloadCallback::OnObjectAvailable(REFIID, IUnknown*)
 
 unsigned __stdcall DownloadThreadProc(void* dialog)
 {
-    CWorkerLock lock;
+    CCriticalSectionLock lock(g_csWorker);
     CComApartment apartment;
     CWorkerView view;
     if (!CInstallDlg::TakeWorkerView(dialog, false, view))
@@ -130,7 +121,7 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
 
 unsigned __stdcall InstallThreadProc(void* dialog)
 {
-    CWorkerLock lock;
+    CCriticalSectionLock lock(g_csWorker);
     CWorkerView view;
     if (!CInstallDlg::TakeWorkerView(dialog, true, view))
         return 0;
