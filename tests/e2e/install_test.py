@@ -135,6 +135,23 @@ for _setup in ("unsigned", "tampered"):
     SCENARIOS["%s_setup_is_rejected" % _setup] = lambda setup=_setup: expect_verify_failed(setup)
 
 
+def expect_early_request(windows, setup, installed):
+    # Windows 2000 and NT 5.2 get the early Authenticode request.
+    with World(windows=windows, setup=setup) as w:
+        installer = open_dialog(w)
+        wait_status(w, EN["installed"] if installed else EN["verify_failed"])
+        assert len(w.setup_runs()) == (1 if installed else 0), w.setup_runs()
+        if installed:
+            assert [launch[1] for launch in w.shell_launches()] == ["runas"], "no administrator before Vista"
+        exit_dialog(w, installer)
+
+
+for _windows, _setup, _installed in (("win2k", "signed", True), ("win2k", "tampered", False),
+                                     ("win2003", "signed", True), ("win2003", "unsigned", False)):
+    SCENARIOS["early_request_on_%s_%s_%s" % (_windows, "installs" if _installed else "rejects", _setup)] = \
+        lambda windows=_windows, setup=_setup, installed=_installed: expect_early_request(windows, setup, installed)
+
+
 @scenario
 def refused_download_fails():
     with World(manifest_text=world.manifest(address="https://localhost:8444/pweb/download/setup.exe")) as w:
