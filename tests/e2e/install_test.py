@@ -205,6 +205,22 @@ def exit_during_a_stalled_download_ends_the_process():
 
 
 @scenario
+def exit_fades_the_window_out_in_3001_steps():
+    function = "user32.SetLayeredWindowAttributes"
+    with World(setup_fault="stall") as w:
+        installer = w.start_installer(relay=function)
+        w.wait_window()
+        w.press(MB_OK)
+        wait_status(w, EN["downloading"])
+        exit_dialog(w, installer)
+        calls = w.relayed_calls(function)
+        alphas = [int(alpha, 16) for _, key, alpha, flags in calls]
+        assert [(int(key, 16), int(flags, 16)) for _, key, _, flags in calls] == [(0, 2)] * len(calls)
+        assert alphas[0] == 255, "opaque at initialization"
+        assert alphas[1:] == [(765000 - 255 * k) // 3000 for k in range(3001)], alphas[:5]
+
+
+@scenario
 def unknown_status_codes_change_nothing():
     with World(setup="unsigned") as w:
         installer = open_dialog(w)

@@ -259,6 +259,9 @@ class World:
             lines += ["[%s]" % POLICY_KEY, '"EnableLUA"=dword:%08x' % self.enable_lua, ""]
         if self.installed is not None:
             lines += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
+        for view, key, name, value in self.registry:
+            if view is None:
+                lines += ["[%s]" % key, '"%s"="%s"' % (name, value), ""]
         self._import_registry(lines)
         for view in ("32", "64"):
             rows = [row for row in self.registry if row[0] == view]
@@ -315,12 +318,23 @@ class World:
         with open(path, "w" if isinstance(text, str) else "wb") as f:
             f.write(text)
 
-    def start_installer(self, stderr=None):
-        """Starts the installer; Wine's trace of its shell launches goes to a file."""
+    def start_installer(self, stderr=None, relay=None):
+        """Starts the installer; Wine's trace of its shell launches goes to a
+        file, and with `relay` (a function such as
+        "user32.SetLayeredWindowAttributes") so do the calls of it."""
         if stderr is None:
             stderr = open(os.path.join(self.dir, "launches.trace"), "ab")
-        return self._spawn(["wine", self.installer], debug="-all,trace+exec", stdout=subprocess.DEVNULL,
-                           stderr=stderr)
+        debug = "-all,trace+exec"
+        if relay:
+            self._import_registry([r"[HKEY_CURRENT_USER\Software\Wine\Debug]", '"RelayInclude"="%s"' % relay, ""])
+            debug += ",+relay"
+        return self._spawn(["wine", self.installer], debug=debug, stdout=subprocess.DEVNULL, stderr=stderr)
+
+    def relayed_calls(self, function):
+        """The arguments, as hexadecimal texts, of each relayed call of `function`."""
+        with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+            trace = f.read()
+        return [args.split(",") for args in re.findall(r"Call %s\(([^)]*)\)" % re.escape(function), trace)]
 
     def shell_launches(self):
         """(verb, file, show) of every ShellExecuteEx call the installer made."""
