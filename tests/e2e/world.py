@@ -19,8 +19,8 @@ import subprocess
 import tempfile
 import time
 
-BUILD = os.environ.get("RAZI_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/windows"))
-SOURCE = os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
+BUILD = os.path.realpath(os.environ.get("RAZI_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/windows")))
+SOURCE = os.path.realpath(os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../..")))
 INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
 PINNED_INSTALLER = os.path.join(BUILD, "pinned", "DA_Razi.exe")  # accepts "ZELK Test Publisher" only
 TOOLS = os.path.join(BUILD, "tests")
@@ -69,19 +69,20 @@ def prepare_setups():
         f.write(tampered)
 
 
-def prepare_template():
+def prepare_template(arches=("win32", "win64")):
     """Certificates, setups and template prefixes that trust the test CA;
     once per test run."""
     subprocess.run([os.path.join(SOURCE, "tests/e2e/make_certs.sh"), CERTS], check=True)
     prepare_setups()
-    for arch, template in TEMPLATES.items():
+    for arch in arches:
+        template = TEMPLATES[arch]
         subprocess.run([os.path.join(SOURCE, "tests/wine/make-prefix"), template, arch], check=True,
                        stdout=subprocess.DEVNULL)
         env = dict(os.environ, WINEPREFIX=template, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         subprocess.run(["wine", os.path.join(TOOLS, "add_root_cert.exe"),
                         windows_path(os.path.join(CERTS, "ca.der"))], check=True, env=env)
         subprocess.run(["wineserver", "-w"], env=env, check=True)
-        print("e2e template ready:", template)
+        print("template prefix ready:", template)
 
 
 def bmp_to_png(bmp_path, png_path):
@@ -150,7 +151,7 @@ class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
-                 setup_behaviour=None, installer=INSTALLER):
+                 setup_behaviour=None, installer=INSTALLER, display=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
@@ -158,6 +159,7 @@ class World:
         self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
         self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
         self.installer = installer
+        self.shared_display = display  # an X display to use instead of an Xvfb of our own
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -238,6 +240,9 @@ class World:
         return process
 
     def _start_display(self):
+        if self.shared_display:
+            self.display = self.shared_display
+            return
         self.display = ""
         read_end, write_end = os.pipe()
         process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0",
