@@ -46,10 +46,7 @@ def main():
 
     say("1.", "certificates, signed demo setup and a fresh Wine prefix")
     # The demonstration's own certificates and prefix, apart from the tests'.
-    own = os.path.join(world.BUILD, "demo", "world")
-    world.CERTS = os.path.join(own, "certs")
-    world.SETUPS = os.path.join(own, "setups")
-    world.TEMPLATES = {"win32": os.path.join(own, "template")}
+    world.use_own_world(os.path.join(world.BUILD, "demo", "world"))
     world.prepare_template(arches=("win32",))
     setup = os.path.join(world.SETUPS, "demo.exe")
     plain = os.path.join(world.TOOLS, "demo_setup.exe")

@@ -69,6 +69,15 @@ def prepare_setups():
         f.write(tampered)
 
 
+def use_own_world(directory):
+    """Puts the certificates, setups and template prefix under `directory`,
+    for a program that must not disturb the tests' own (demo, benchmarks)."""
+    global CERTS, SETUPS, TEMPLATES
+    CERTS = os.path.join(directory, "certs")
+    SETUPS = os.path.join(directory, "setups")
+    TEMPLATES = {"win32": os.path.join(directory, "template")}
+
+
 def prepare_template(arches=("win32", "win64")):
     """Certificates, setups and template prefixes that trust the test CA;
     once per test run."""
