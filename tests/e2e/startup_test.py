@@ -69,6 +69,8 @@ SILENT = {
     "manifest_404": dict(manifest_fault="404"),
     "manifest_500": dict(manifest_fault="500"),
     "manifest_reset": dict(manifest_fault="reset"),
+    # Nothing after the headers: the fetch gives up in bounded time.
+    "manifest_stall": dict(manifest_fault="stall"),
     "manifest_untrusted_certificate": dict(certificate="untrusted"),
     "manifest_without_download_section": dict(manifest_text="[version]\r\nversion=9.0.0.0\r\n"),
     "manifest_empty_version": dict(manifest_text=manifest(version="")),
