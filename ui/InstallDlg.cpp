@@ -217,11 +217,6 @@ void CInstallDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-void CInstallDlg::UpdateProgress(int percent)
-{
-    m_wndProgress.SetPos(percent);
-}
-
 void CInstallDlg::EnableRetry()
 {
     EnableWindow(GetDlgItem(IDOK), TRUE);

@@ -25,9 +25,6 @@ public:
     explicit CInstallDlg(CWnd* parent);
     ~CInstallDlg() override;
 
-    // Called on the download worker's thread.
-    void UpdateProgress(int percent);
-
     // Fills `view` for a worker started with `dialog`; false when there is no
     // such dialog any more. For the runner it also takes over the held setup.
     static bool TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view);
