@@ -329,8 +329,12 @@ class World:
 
     def write_file(self, relative, text):
         path = os.path.join(self.root, relative)
-        with open(path, "w" if isinstance(text, str) else "wb") as f:
-            f.write(text)
+        if isinstance(text, str):
+            with open(path, "w") as f:
+                f.write(text)
+        else:
+            with open(path, "wb") as f:
+                f.write(text)
 
     def start_installer(self, stderr=None, relay=None):
         """Starts the installer; Wine's trace of its shell launches goes to a
