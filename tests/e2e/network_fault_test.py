@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""Network faults of the test server, for the manifest and for the setup,
+against the real DA_Razi.exe: what the user sees is what it must be, nothing
+hangs past Exit, and nothing unverified runs. Prints "N faults, N as expected".
+
+  network_fault_test.py [K/N]     the K-th of N shards
+"""
+import sys
+import time
+
+import world
+from world import MB_CANCEL, MB_OK, World
+
+STATUS, IDCANCEL = 1000, 2
+OTHER_HOST = "https://elsewhere.invalid:8443/pweb/download/"
+DOWNLOAD_FAILED = "Get installation file from ZELK Server failed, please check your network and retry!"
+VERIFY_FAILED = ("Verify the signature of installation file failed, current installation did not succeed, "
+                 "please retry!")
+DOWNLOADING = "Get installation file from ZELK Server, please wait..."
+
+
+def manifest_case(settings):
+    """The run ends without any window, the setup never runs."""
+    with World(installed="1.0.0.0", **settings) as w:
+        installer = w.start_installer()
+        code, windows, _ = w.driver("quiet", 40000)
+        assert not windows, "a window showed: %s" % windows
+        assert w.wait_exit(installer, 30) == 0
+        assert not w.setup_runs() and not w.assistant_runs()
+        return "silent"
+
+
+def setup_case(settings, expected_status=None, exit_while=None):
+    """The dialog reaches `expected_status`, or, with `exit_while`, Exit is
+    pressed while that status shows and the process ends."""
+    with World(**settings) as w:
+        installer = w.start_installer()
+        w.wait_window()
+        w.press(MB_OK)
+        wanted = exit_while or expected_status
+        w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == wanted, 60)
+        if exit_while:
+            time.sleep(1)
+        started = time.time()
+        w.press(IDCANCEL)
+        assert w.wait_exit(installer, 20) == 0
+        assert not w.setup_runs(), "an unverified setup ran"
+        return "%s, ended %.1f s after Exit" % ("exit during download" if exit_while else "status as expected",
+                                               time.time() - started)
+
+
+CASES = [
+    ("manifest: connection refused", lambda: manifest_case(dict(server=False))),
+    ("manifest: reset mid-body", lambda: manifest_case(dict(manifest_fault="reset"))),
+    ("manifest: body cut short", lambda: manifest_case(dict(manifest_fault="truncate"))),
+    ("manifest: 404", lambda: manifest_case(dict(manifest_fault="404"))),
+    ("manifest: 500", lambda: manifest_case(dict(manifest_fault="500"))),
+    ("manifest: stalled after the headers", lambda: manifest_case(dict(manifest_fault="stall"))),
+    ("manifest: untrusted certificate", lambda: manifest_case(dict(certificate="untrusted"))),
+    ("manifest: redirect to another host",
+     lambda: manifest_case(dict(manifest_fault="redirect " + OTHER_HOST + "da_razi_update.ini"))),
+    ("setup: connection refused", lambda: setup_case(
+        dict(manifest_text=world.manifest(address="https://localhost:8444/setup.exe")), DOWNLOAD_FAILED)),
+    ("setup: reset mid-body", lambda: setup_case(dict(setup_fault="reset"), VERIFY_FAILED)),
+    ("setup: body cut short", lambda: setup_case(dict(setup_fault="truncate"), VERIFY_FAILED)),
+    ("setup: 404", lambda: setup_case(dict(setup_fault="404"), VERIFY_FAILED)),
+    ("setup: 500", lambda: setup_case(dict(setup_fault="500"), VERIFY_FAILED)),
+    ("setup: slow drip, Exit mid-download", lambda: setup_case(dict(setup_fault="drip 1024 0.2"),
+                                                               exit_while=DOWNLOADING)),
+    ("setup: stalled after the headers, Exit", lambda: setup_case(dict(setup_fault="stall"),
+                                                                  exit_while=DOWNLOADING)),
+    ("setup: redirect to another host", lambda: setup_case(
+        dict(setup_fault="redirect " + OTHER_HOST + "setup.exe"), DOWNLOAD_FAILED)),
+]
+
+
+def main(argv):
+    shard, shards = (int(part) for part in argv[0].split("/")) if argv else (1, 1)
+    cases = CASES[shard - 1::shards]
+    as_expected = 0
+    for name, run in cases:
+        try:
+            detail, ok = run(), True
+        except Exception as error:  # a failed expectation or a hang
+            detail, ok = "%s: %s" % (type(error).__name__, error), False
+        as_expected += ok
+        print("%-4s %-42s %s" % ("ok" if ok else "FAIL", name, detail), flush=True)
+    print("%d faults, %d as expected" % (len(cases), as_expected))
+    return 0 if as_expected == len(cases) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
