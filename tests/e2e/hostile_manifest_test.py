@@ -14,7 +14,7 @@ correct, and only a crash, a hang or a third outcome fails.
 import sys
 import time
 
-from world import MB_CANCEL, World
+from world import MB_CANCEL, World, run_suite
 
 ADDRESS = "https://localhost:8443/pweb/download/setup.exe"
 NOISE = bytes((i * 7919 + 13) % 256 for i in range(4096))
@@ -92,22 +92,16 @@ def outcome_of(manifest_bytes):
         return found, exit_code, time.time() - started
 
 
+def check(manifest_bytes, expected):
+    found, exit_code, seconds = outcome_of(manifest_bytes)
+    detail = "%s, exit code %s, %.1f s" % (found, exit_code, seconds)
+    assert found in expected and exit_code == 0, detail
+    return detail
+
+
 def main(argv):
-    # "K/N" runs every N-th case from the K-th, so CTest can run shards side by side.
-    shard, shards = (int(part) for part in argv[0].split("/")) if argv else (1, 1)
-    cases = CASES[shard - 1::shards]
-    as_expected = 0
-    for name, manifest_bytes, expected in cases:
-        try:
-            found, exit_code, seconds = outcome_of(manifest_bytes)
-            ok = found in expected and exit_code == 0
-            detail = "%s, exit code %s, %.1f s" % (found, exit_code, seconds)
-        except AssertionError as error:
-            ok, detail = False, "hung or failed: %s" % error
-        as_expected += ok
-        print("%-4s %-45s %s" % ("ok" if ok else "FAIL", name, detail), flush=True)
-    print("%d manifests, %d as expected" % (len(cases), as_expected))
-    return 0 if as_expected == len(cases) else 1
+    cases = [(name, lambda data=data, expected=expected: check(data, expected)) for name, data, expected in CASES]
+    return run_suite(cases, argv, "manifests")
 
 
 if __name__ == "__main__":

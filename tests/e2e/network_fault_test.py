@@ -9,7 +9,7 @@ import sys
 import time
 
 import world
-from world import MB_CANCEL, MB_OK, World
+from world import MB_OK, World, run_suite
 
 STATUS, IDCANCEL = 1000, 2
 OTHER_HOST = "https://elsewhere.invalid:8443/pweb/download/"
@@ -75,18 +75,7 @@ CASES = [
 
 
 def main(argv):
-    shard, shards = (int(part) for part in argv[0].split("/")) if argv else (1, 1)
-    cases = CASES[shard - 1::shards]
-    as_expected = 0
-    for name, run in cases:
-        try:
-            detail, ok = run(), True
-        except Exception as error:  # a failed expectation or a hang
-            detail, ok = "%s: %s" % (type(error).__name__, error), False
-        as_expected += ok
-        print("%-4s %-42s %s" % ("ok" if ok else "FAIL", name, detail), flush=True)
-    print("%d faults, %d as expected" % (len(cases), as_expected))
-    return 0 if as_expected == len(cases) else 1
+    return run_suite(CASES, argv, "faults")
 
 
 if __name__ == "__main__":

@@ -471,3 +471,21 @@ class World:
                 return [line.split() for line in f]
         except FileNotFoundError:
             return []
+
+
+def run_suite(cases, argv, noun):
+    """Runs (name, check) cases, where check() returns a detail text or
+    raises; with argv "K/N" only the K-th of N shards. Prints a line per case
+    and "N <noun>, N as expected"; the exit status says whether all were."""
+    shard, shards = (int(part) for part in argv[0].split("/")) if argv else (1, 1)
+    chosen = cases[shard - 1::shards]
+    as_expected = 0
+    for name, check in chosen:
+        try:
+            detail, ok = check(), True
+        except Exception as error:  # a failed expectation or a hang
+            detail, ok = "%s: %s" % (type(error).__name__, error), False
+        as_expected += ok
+        print("%-4s %-45s %s" % ("ok" if ok else "FAIL", name, detail), flush=True)
+    print("%d %s, %d as expected" % (len(chosen), noun, as_expected))
+    return 0 if as_expected == len(chosen) else 1
