@@ -1,6 +1,7 @@
 #include "InstallerApp.h"
 
 #include "AssistantLauncher.h"
+#include "DllSearch.h"
 #include "InstallDlg.h"
 #include "OsVersion.h"
 #include "Probes.h"
@@ -30,6 +31,9 @@ bool CInstallerApp::ReadInstalledVersion(char* buffer, DWORD* size) const
 
 BOOL CInstallerApp::InitInstance()
 {
+    // First, before anything loads a DLL that is not yet in the process.
+    RestrictDllSearchToSystem();
+
     const unsigned int langId = GetSystemDefaultLangID();
 
     AfxInitCommonControls();

@@ -4,6 +4,7 @@
 
 #include "InstallStatus.h"
 #include "InstallerApp.h"
+#include "ModuleLookUp.h"
 #include "Probes.h"
 #include "SignatureCheck.h"
 #include "TempPath.h"
@@ -36,15 +37,6 @@ void InitializeLocksOnce()
         InitializeCriticalSection(&g_csDialogLife);
         initialized = true;
     }
-}
-
-// An optional entry point of a loaded module, as its real type; null when
-// missing. The detour through void (*)() is the sanctioned generic function
-// pointer type, so no warning hides a real mismatch elsewhere.
-template <typename Function>
-Function LookUp(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
 // Opens the downloaded setup for reading with read sharing only. A fresh

@@ -5,6 +5,8 @@ end to end under Wine: download, signature check, setup, Finish or Retry.
   install_test.py --list | NAME...
 """
 import os
+import re
+import shutil
 import sys
 import time
 
@@ -337,6 +339,54 @@ def install_in(locale):
 
 for _locale in TEXTS:
     SCENARIOS["installs_in_%s" % _locale.split(".")[0]] = lambda locale=_locale: install_in(locale)
+
+
+# -- started from a folder that others can write ------------------------------
+
+# The installer's imports that Windows does not protect as known DLLs. Wine
+# protects none, and its own DLLs' imports ignore the process's DLL search
+# settings, so names that only those pull in (version, imm32, crypt32 for
+# TLS) cannot be planted here without Wine itself loading them.
+PLANTED = ("comctl32", "netapi32", "wintrust")
+
+
+def loaded_from(w, folder):
+    """The file names Wine's loader took from `folder`, from the trace."""
+    with open(os.path.join(w.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+        trace = f.read()
+    prefix = (world.windows_path(folder) + "\\").lower()
+    return [path.replace("\\\\", "\\").lower()[len(prefix):]
+            for path in re.findall(r'Loaded L"([^"]*)"', trace)
+            if path.replace("\\\\", "\\").lower().startswith(prefix)]
+
+
+@scenario
+def planted_dlls_next_to_the_exe_are_never_loaded():
+    with World(native_dlls=PLANTED) as w:
+        folder = os.path.join(w.dir, "Downloads")
+        os.makedirs(folder)
+        shutil.copy(w.installer, folder)
+        shutil.copy(os.path.join(world.TOOLS, "plain_imports.exe"), folder)
+        for name in PLANTED:
+            shutil.copy(os.path.join(world.TOOLS, "planted.dll"), os.path.join(folder, name + ".dll"))
+        w.installer = os.path.join(folder, "DA_Razi.exe")
+        installer = w.start_installer(channels=",+loaddll")
+        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
+        w.press(MB_OK)
+        wait_status(w, EN["installed"])
+        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        exit_dialog(w, installer)
+        assert loaded_from(w, folder) == ["da_razi.exe"], loaded_from(w, folder)
+
+        # The same folder does catch a program that imports them the usual way
+        # (which then fails to start, the planted copies exporting nothing).
+        w.installer = os.path.join(folder, "plain_imports.exe")
+        w.start_installer(channels=",+loaddll")
+        caught = {"plain_imports.exe"} | {name + ".dll" for name in PLANTED}
+        deadline = time.time() + 30
+        while not caught <= set(loaded_from(w, folder)) and time.time() < deadline:
+            time.sleep(0.2)
+        assert caught <= set(loaded_from(w, folder)), loaded_from(w, folder)
 
 
 if __name__ == "__main__":

@@ -160,7 +160,7 @@ class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
-                 setup_behaviour=None, installer=INSTALLER, display=None):
+                 setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=()):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
@@ -168,6 +168,7 @@ class World:
         self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
         self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
         self.installer = installer
+        self.native_dlls = native_dlls  # DLL names Wine should take from a file found first, not its own
         self.shared_display = display  # an X display to use instead of an Xvfb of our own
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
@@ -237,7 +238,10 @@ class World:
         subprocess.run(["ip"] + list(args), check=True)
 
     def env(self, debug="-all"):
-        return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG=debug, WINEDLLOVERRIDES="mscoree,mshtml=",
+        overrides = "mscoree,mshtml="
+        if self.native_dlls:
+            overrides += ";%s=n,b" % ",".join(self.native_dlls)
+        return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG=debug, WINEDLLOVERRIDES=overrides,
                     LC_ALL=self.locale, DISPLAY=self.display)
 
     def _in_netns(self, command, **kwargs):
@@ -336,13 +340,14 @@ class World:
             with open(path, "wb") as f:
                 f.write(text)
 
-    def start_installer(self, stderr=None, relay=None):
+    def start_installer(self, stderr=None, relay=None, channels=""):
         """Starts the installer; Wine's trace of its shell launches goes to a
         file, and with `relay` (a function such as
-        "user32.SetLayeredWindowAttributes") so do the calls of it."""
+        "user32.SetLayeredWindowAttributes") so do the calls of it; `channels`
+        adds trace channels (",+loaddll")."""
         if stderr is None:
             stderr = open(os.path.join(self.dir, "launches.trace"), "ab")
-        debug = "-all,trace+exec"
+        debug = "-all,trace+exec" + channels
         if relay:
             self._import_registry([r"[HKEY_CURRENT_USER\Software\Wine\Debug]", '"RelayInclude"="%s"' % relay, ""])
             debug += ",+relay"

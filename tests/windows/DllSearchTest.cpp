@@ -1,0 +1,80 @@
+#include "DllSearch.h"
+
+#include <windows.h>
+
+#include <delayimp.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Folder(const std::string& path)
+{
+    return path.substr(0, path.find_last_of('\\'));
+}
+
+std::string ModulePath(HMODULE module)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    return path;
+}
+
+std::string SystemFolder()
+{
+    char path[MAX_PATH] = {};
+    GetSystemDirectoryA(path, MAX_PATH);
+    return path;
+}
+
+// The tests' build puts planted.dll (a DLL of no use) beside this exe.
+TEST(DllSearch, NamesNextToTheExeAreNotFoundOnceRestricted)
+{
+    const std::string planted = Folder(ModulePath(nullptr)) + "\\planted.dll";
+    HMODULE byPath = LoadLibraryExA(planted.c_str(), nullptr, 0);
+    ASSERT_NE(nullptr, byPath) << "planted.dll must be beside the test exe: " << planted;
+    FreeLibrary(byPath);
+
+    RestrictDllSearchToSystem();
+    HMODULE byName = LoadLibraryA("planted.dll");
+    EXPECT_EQ(nullptr, byName) << ModulePath(byName);
+    if (byName)
+        FreeLibrary(byName);
+}
+
+TEST(DllSearch, DelayLoadsComeFromTheSystemFolder)
+{
+    ASSERT_NE(nullptr, __pfnDliNotifyHook2);
+    const std::string longName(MAX_PATH, 'a');
+    const struct {
+        unsigned notification;
+        const char* dll;
+        bool loads;
+    } cases[] = {
+        {dliNotePreLoadLibrary, "netapi32.dll", true},
+        {dliNotePreLoadLibrary, "WINTRUST.dll", true},
+        {dliNotePreLoadLibrary, "no-such-library.dll", false},
+        // A name that cannot fit after the folder is refused, not cut.
+        {dliNotePreLoadLibrary, longName.c_str(), false},
+        {dliNotePreLoadLibrary, nullptr, false},
+        // Only the load itself is taken over; the helper does the rest.
+        {dliNoteStartProcessing, "netapi32.dll", false},
+        {dliNotePreGetProcAddress, "netapi32.dll", false},
+        {dliFailLoadLib, "netapi32.dll", false},
+    };
+    for (const auto& c : cases) {
+        DelayLoadInfo info = {};
+        info.cb = sizeof(info);
+        info.szDll = c.dll;
+        HMODULE module = reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(c.notification, &info));
+        EXPECT_EQ(c.loads, module != nullptr) << c.notification << " " << (c.dll ? c.dll : "(null)");
+        if (module) {
+            EXPECT_STRCASEEQ(SystemFolder().c_str(), Folder(ModulePath(module)).c_str());
+            FreeLibrary(module);
+        }
+    }
+}
+
+}  // namespace
