@@ -186,6 +186,11 @@ void CInstallDlg::StartDownload()
 
 void CInstallDlg::OnOK()
 {
+    // Retry is enabled only while no worker is at work. A Retry that comes
+    // while it is disabled (a click queued behind the first one, Enter, a
+    // posted command) would queue a second worker behind the running one.
+    if (!IsWindowEnabled(GetDlgItem(IDOK)))
+        return;
     m_wndProgress.SetRange(0, 100);
     SetStatus(theApp.m_strConnecting);
     StartDownload();

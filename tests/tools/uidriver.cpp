@@ -10,6 +10,9 @@
 //   uidriver close MS         wait for a window, print it, then close it
 //   uidriver send MSG WPARAM MS   wait for a window, send it MSG and print "result N"
 //   uidriver post MSG WPARAM MS   the same, posted, for messages that run a modal loop
+//   uidriver hammer ID COUNT MS   post COUNT clicks of control ID, MS apart,
+//                             whether it is enabled or not; prints how many
+//                             found it enabled
 //   uidriver shot FILE.bmp    the screen as a 24-bit bitmap file
 //
 // With UIDRIVER_WINDOW set, only windows with that caption (UTF-8) count.
@@ -263,6 +266,27 @@ int Deliver(DWORD timeoutMs, UINT message, WPARAM wParam, bool post)
     return 0;
 }
 
+int Hammer(int id, int count, DWORD intervalMs)
+{
+    HWND window = WaitForWindow(20000);
+    if (!window) {
+        Print("timeout");
+        return 1;
+    }
+    int posted = 0;
+    int enabled = 0;
+    for (; posted < count && IsWindow(window); ++posted) {
+        HWND button = GetDlgItem(window, id);
+        enabled += IsWindowEnabled(button) ? 1 : 0;
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        Sleep(intervalMs);
+    }
+    char line[64];
+    std::snprintf(line, sizeof(line), "posted %d enabled %d", posted, enabled);
+    Print(line);
+    return 0;
+}
+
 int Screenshot(const char* file)
 {
     const int width = GetSystemMetrics(SM_CXSCREEN);
@@ -336,6 +360,8 @@ int main(int argc, char** argv)
     if ((command == "send" || command == "post") && argc == 5)
         return Deliver(timeout, static_cast<UINT>(std::strtoul(argv[2], nullptr, 0)),
                        static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), command == "post");
+    if (command == "hammer" && argc == 5)
+        return Hammer(std::atoi(argv[2]), std::atoi(argv[3]), timeout);
     if (command == "shot" && argc == 3)
         return Screenshot(argv[2]);
     if (command == "list" && argc == 2) {
@@ -344,6 +370,6 @@ int main(int argc, char** argv)
         return 0;
     }
     std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS | send MSG WPARAM MS"
-                         " | post MSG WPARAM MS | shot FILE\n");
+                         " | post MSG WPARAM MS | hammer ID COUNT MS | shot FILE\n");
     return 2;
 }

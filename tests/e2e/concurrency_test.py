@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Two things at once against the real DA_Razi.exe: a second instance
+started at each stage of a first one's run ends at once, shows nothing and
+leaves the first alone; Retry pressed again and again never runs two
+downloads at once. Prints "N cases, N as expected".
+
+  concurrency_test.py [K/N]     the K-th of N shards
+"""
+import sys
+import time
+
+import world
+from world import MB_OK, World, run_suite
+
+IDOK, IDCANCEL, STATUS = 1, 2, 1000
+WM_SYSCOMMAND, IDM_ABOUTBOX = 0x0112, 0x0010
+REFUSED = world.manifest(address="https://localhost:8444/setup.exe")
+VERIFY_FAILED = ("Verify the signature of installation file failed, current installation did not succeed, "
+                 "please retry!")
+
+
+def status_is(text):
+    return lambda w: w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == text, 60)
+
+
+def through_credentials(then=None):
+    def reach(w):
+        w.wait_window()
+        w.press(MB_OK)
+        if then:
+            then(w)
+    return reach
+
+
+def about_box(w):
+    through_credentials(status_is("Get installation file from ZELK Server, please wait..."))(w)
+    w.post(WM_SYSCOMMAND, IDM_ABOUTBOX)
+    w.wait_window(window="About DA_Razi")
+
+
+def screen(w):
+    """What the user sees, in a form that can be compared."""
+    return [(win.caption, win.text, win.controls.get(STATUS, {}).get("text")) for win in w.windows_now()]
+
+
+def second_instance(settings, reach, manifest_stage=False):
+    with World(**settings) as w:
+        first = w.start_installer()
+        if manifest_stage:
+            time.sleep(3)  # the drip makes the first's fetch last about ten seconds
+        else:
+            reach(w)
+        before, requests, setups = screen(w), len(w.requests()), w.setup_runs()
+        started = time.time()
+        code = w.run_installer(timeout=20)
+        ended = time.time()
+        assert code is not None, "the second instance hung"
+        assert code == 0, "exit code %s" % code
+        assert ended - started < 10, "the second instance took %.1f s" % (ended - started)
+        assert screen(w) == before, "the screen changed: %s -> %s" % (before, screen(w))
+        assert first.poll() is None, "the first instance ended"
+        assert w.setup_runs() == setups
+        if manifest_stage:
+            # The first's fetch was under way the whole time, and the second
+            # never fetched: one manifest request, and only once it is over.
+            w.wait_window(30000)
+            fetches = [r for r in w.requests() if r[2].endswith(".ini")]
+            assert len(fetches) == 1, fetches
+            assert float(fetches[0][0]) < started and float(fetches[0][1]) > ended, (fetches, started, ended)
+        else:
+            assert len(w.requests()) == requests, "the second instance fetched: %s" % w.requests()[requests:]
+        return "second ended in %.1f s" % (ended - started)
+
+
+def retry_hammered():
+    """Failed downloads, Retry posted every 150 ms, enabled or not."""
+    with World(setup="unsigned", setup_fault="drip 65536 0.3") as w:
+        installer = w.start_installer()
+        through_credentials(status_is(VERIFY_FAILED))(w)
+        code, _, lines = w.driver("hammer", IDOK, 40, 150)
+        assert code == 0 and lines and lines[-1].startswith("posted"), lines
+        enabled = int(lines[-1].split()[3])
+        w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == VERIFY_FAILED
+                             and win.controls[IDOK]["enabled"], 60)
+        time.sleep(3)
+        downloads = sorted((float(r[0]), float(r[1])) for r in w.requests() if r[2].endswith("setup.exe"))
+        for (_, end), (start, _) in zip(downloads, downloads[1:]):
+            # The server notes its end just after the last byte, which the
+            # client may already have acted on: a few ms of slack.
+            assert start >= end - 0.05, "two downloads at once: %s" % downloads
+        assert 2 <= len(downloads) <= 1 + enabled, "%d downloads, %d presses found Retry enabled" % (
+            len(downloads), enabled)
+        assert not w.setup_runs(), "an unverified setup ran"
+        w.press(IDCANCEL)
+        assert w.wait_exit(installer, 20) == 0
+        return "40 presses, %d found Retry enabled, %d downloads, one at a time" % (enabled, len(downloads))
+
+
+CASES = [
+    ("second during the manifest download",
+     lambda: second_instance(dict(manifest_fault="drip 16 1"), None, manifest_stage=True)),
+    ("second at the offline box", lambda: second_instance(dict(online=False), lambda w: w.wait_window())),
+    ("second at the cannot-elevate box", lambda: second_instance(dict(enable_lua=0), lambda w: w.wait_window())),
+    ("second at the credentials box", lambda: second_instance({}, lambda w: w.wait_window())),
+    ("second while downloading", lambda: second_instance(dict(setup_fault="stall"), through_credentials(
+        status_is("Get installation file from ZELK Server, please wait...")))),
+    ("second at download failed", lambda: second_instance(dict(manifest_text=REFUSED), through_credentials(
+        status_is("Get installation file from ZELK Server failed, please check your network and retry!")))),
+    ("second at verify failed", lambda: second_instance(dict(setup="unsigned"), through_credentials(
+        status_is(VERIFY_FAILED)))),
+    ("second while installing", lambda: second_instance(dict(setup_behaviour="0 60000"), through_credentials(
+        status_is("installing, please wait...")))),
+    ("second at install failed", lambda: second_instance(dict(setup_behaviour="1 0"), through_credentials(
+        status_is("Installation failed, system error, please retry!")))),
+    ("second at installed", lambda: second_instance({}, through_credentials(
+        status_is("Installed successfully, welcome to ZELK online Banking!")))),
+    ("second over the About box", lambda: second_instance(dict(setup_fault="stall"), about_box)),
+    ("Retry pressed again and again", retry_hammered),
+]
+
+
+def main(argv):
+    return run_suite(CASES, argv, "cases")
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
