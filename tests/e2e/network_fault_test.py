@@ -61,6 +61,9 @@ CASES = [
      lambda: manifest_case(dict(manifest_fault="redirect " + OTHER_HOST + "da_razi_update.ini"))),
     ("setup: connection refused", lambda: setup_case(
         dict(manifest_text=world.manifest(address="https://localhost:8444/setup.exe")), DOWNLOAD_FAILED)),
+    ("setup: untrusted certificate", lambda: setup_case(
+        dict(second_server="untrusted", manifest_text=world.manifest(
+            address="https://localhost:8444/" + world.SETUP_PATH)), DOWNLOAD_FAILED)),
     ("setup: reset mid-body", lambda: setup_case(dict(setup_fault="reset"), VERIFY_FAILED)),
     ("setup: body cut short", lambda: setup_case(dict(setup_fault="truncate"), VERIFY_FAILED)),
     ("setup: 404", lambda: setup_case(dict(setup_fault="404"), VERIFY_FAILED)),

@@ -203,21 +203,6 @@ def offline_until_the_network_comes_back():
 
 
 @scenario
-def second_instance_while_a_box_waits():
-    with World(online=False) as w:
-        installer = w.start_installer()
-        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
-        requests_before = len(w.requests())
-        started = time.time()
-        assert w.run_installer(timeout=20) is not None, "the second instance hung"
-        assert time.time() - started < 10
-        assert len(w.windows_now()) == 1, w.windows_now()
-        assert len(w.requests()) == requests_before, "the second instance fetched the manifest"
-        w.press(MB_CANCEL)
-        w.wait_exit(installer)
-
-
-@scenario
 def uac_off_without_administrator_shows_only_the_error():
     with World(enable_lua=0) as w:
         installer = w.start_installer()

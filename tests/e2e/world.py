@@ -160,7 +160,7 @@ class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
-                 setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=()):
+                 setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
@@ -169,6 +169,7 @@ class World:
         self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
         self.installer = installer
         self.native_dlls = native_dlls  # DLL names Wine should take from a file found first, not its own
+        self.second_server = second_server  # a certificate name: the same files on port 8444 with it
         self.shared_display = display  # an X display to use instead of an Xvfb of our own
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
@@ -204,7 +205,9 @@ class World:
             if self.setup_behaviour:
                 self.set_setup_behaviour(self.setup_behaviour)
             if self.serve:
-                self._start_server()
+                self._start_server(8443, self.certificate)
+            if self.second_server:
+                self._start_server(8444, self.second_server)
         except BaseException:
             self.__exit__(None, None, None)
             raise
@@ -296,11 +299,11 @@ class World:
         self._in_netns(["wine", "reg", "import", windows_path(path)] + list(view), check=True,
                        stderr=subprocess.DEVNULL)
 
-    def _start_server(self):
-        ready = os.path.join(self.dir, "server.ready")
+    def _start_server(self, port, certificate):
+        ready = os.path.join(self.dir, "server%d.ready" % port)
         self._spawn(["python3", os.path.join(SOURCE, "tests/e2e/server.py"), "--root", self.root,
-                     "--cert", os.path.join(CERTS, self.certificate + ".pem"),
-                     "--key", os.path.join(CERTS, self.certificate + ".key"), "--ready-file", ready])
+                     "--port", str(port), "--cert", os.path.join(CERTS, certificate + ".pem"),
+                     "--key", os.path.join(CERTS, certificate + ".key"), "--ready-file", ready])
         deadline = time.time() + 10
         while not os.path.exists(ready):
             if time.time() > deadline:
