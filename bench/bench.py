@@ -33,6 +33,14 @@ def size_and_imports():
     dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", world.INSTALLER], stdout=subprocess.PIPE,
                           text=True).stdout
     imports = re.findall(r"DLL Name: (\S+)", dump)
+    # ld writes no delay-import directory for objdump to list; the names of
+    # the delay-loaded DLLs are in the file as plain texts.
+    with open(world.INSTALLER, "rb") as f:
+        image = f.read().lower()
+    for definition in sorted(os.listdir(os.path.join(SOURCE, "cmake", "delayload"))):
+        name = definition[:-len(".def")] + ".dll"
+        if name.encode() + b"\0" in image:
+            imports.append(name + " (delay-loaded)")
     return size, imports
 
 
