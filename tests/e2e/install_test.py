@@ -61,9 +61,10 @@ def button(window, ident):
     return control["visible"], control["enabled"], control["text"]
 
 
-def open_dialog(w, locale="en_US.UTF-8"):
-    """Starts the installer and takes it past the credentials box."""
-    installer = w.start_installer()
+def open_dialog(w, locale="en_US.UTF-8", relay=None):
+    """Starts the installer (tracing calls of `relay`, if given) and takes
+    it past the credentials box."""
+    installer = w.start_installer(relay=relay)
     expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL], locale)
     w.press(MB_OK)
     return installer
@@ -210,9 +211,7 @@ def exit_during_a_stalled_download_ends_the_process():
 def exit_fades_the_window_out_in_3001_steps():
     function = "user32.SetLayeredWindowAttributes"
     with World(setup_fault="stall") as w:
-        installer = w.start_installer(relay=function)
-        w.wait_window()
-        w.press(MB_OK)
+        installer = open_dialog(w, relay=function)
         wait_status(w, EN["downloading"])
         exit_dialog(w, installer)
         calls = w.relayed_calls(function)
