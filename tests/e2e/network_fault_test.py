@@ -17,6 +17,10 @@ DOWNLOAD_FAILED = "Get installation file from ZELK Server failed, please check y
 VERIFY_FAILED = ("Verify the signature of installation file failed, current installation did not succeed, "
                  "please retry!")
 DOWNLOADING = "Get installation file from ZELK Server, please wait..."
+# Wine's download service reports a reset in mid-body as an error or, when
+# the half body was read before the RST landed, as success with that half
+# saved; which one depends on timing. The installer's answer to each is fixed.
+RESET_OUTCOMES = (DOWNLOAD_FAILED, VERIFY_FAILED)
 
 
 def manifest_case(settings):
@@ -31,22 +35,27 @@ def manifest_case(settings):
 
 
 def setup_case(settings, expected_status=None, exit_while=None):
-    """The dialog reaches `expected_status`, or, with `exit_while`, Exit is
-    pressed while that status shows and the process ends."""
+    """The dialog reaches `expected_status` (one text, or a tuple of texts
+    any of which is right), or, with `exit_while`, Exit is pressed while
+    that status shows and the process ends."""
     with World(**settings) as w:
         installer = w.start_installer()
         w.wait_window()
         w.press(MB_OK)
         wanted = exit_while or expected_status
-        w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == wanted, 60)
+        wanted = wanted if isinstance(wanted, tuple) else (wanted,)
+        seen = w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") in wanted, 60)
         if exit_while:
             time.sleep(1)
         started = time.time()
         w.press(IDCANCEL)
         assert w.wait_exit(installer, 20) == 0
         assert not w.setup_runs(), "an unverified setup ran"
-        return "%s, ended %.1f s after Exit" % ("exit during download" if exit_while else "status as expected",
-                                               time.time() - started)
+        outcome = "exit during download" if exit_while else "status as expected"
+        if len(wanted) > 1:
+            outcome += " (%s)" % ("download failed" if seen.controls[STATUS]["text"] == DOWNLOAD_FAILED
+                                  else "verify failed")
+        return "%s, ended %.1f s after Exit" % (outcome, time.time() - started)
 
 
 CASES = [
@@ -64,7 +73,7 @@ CASES = [
     ("setup: untrusted certificate", lambda: setup_case(
         dict(second_server="untrusted", manifest_text=world.manifest(
             address="https://localhost:8444/" + world.SETUP_PATH)), DOWNLOAD_FAILED)),
-    ("setup: reset mid-body", lambda: setup_case(dict(setup_fault="reset"), VERIFY_FAILED)),
+    ("setup: reset mid-body", lambda: setup_case(dict(setup_fault="reset"), RESET_OUTCOMES)),
     ("setup: body cut short", lambda: setup_case(dict(setup_fault="truncate"), VERIFY_FAILED)),
     ("setup: 404", lambda: setup_case(dict(setup_fault="404"), VERIFY_FAILED)),
     ("setup: 500", lambda: setup_case(dict(setup_fault="500"), VERIFY_FAILED)),

@@ -150,6 +150,14 @@ class Window:
     def buttons(self):
         return sorted(i for i, c in self.controls.items() if c["class"] == "Button" and c["visible"])
 
+    def settled_with(self, other):
+        """Both snapshots show the same controls. The driver reads one
+        control after another, so a single snapshot taken while the dialog
+        changes state can pair an old button with a new status; the bar may
+        move on meanwhile."""
+        return (self.caption, self.topmost, self.icon, self.controls) == \
+            (other.caption, other.topmost, other.icon, other.controls)
+
     def __repr__(self):
         status = self.controls.get(1000, {}).get("text", "")
         return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s)" % (
@@ -427,15 +435,19 @@ class World:
         assert self.driver("post", message, wparam, 20000, window=window)[0] == 0
 
     def wait_for(self, predicate, seconds=30, window=None):
-        """Polls the first window until predicate(window) holds; that window."""
+        """Polls the first window until predicate(window) holds in two
+        snapshots in a row that agree; the later one."""
         deadline = time.time() + seconds
         last = None
         while time.time() < deadline:
             windows = self.windows_now(window=window)
             if windows:
-                last = windows[0]
+                candidate = windows[0]
+                if last is not None and predicate(last) and predicate(candidate) and candidate.settled_with(last):
+                    return candidate
+                last = candidate
                 if predicate(last):
-                    return last
+                    continue
             time.sleep(0.2)
         raise AssertionError("timed out; last seen: %r" % last)
 
