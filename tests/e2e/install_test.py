@@ -71,7 +71,9 @@ def open_dialog(w, locale="en_US.UTF-8", relay=None):
 
 
 def wait_status(w, text, seconds=40):
-    return w.wait_for(lambda win: status(win) == text and IDC_PROGRESS in win.controls, seconds)
+    """Waits for the dialog to show `text`, or any text of a tuple."""
+    texts = text if isinstance(text, tuple) else (text,)
+    return w.wait_for(lambda win: status(win) in texts and IDC_PROGRESS in win.controls, seconds)
 
 
 def exit_dialog(w, installer, seconds=20):
@@ -177,7 +179,7 @@ def error_page_and_short_body_reach_the_signature_check():
         with World(setup_fault=fault) as w:
             installer = open_dialog(w)
             try:
-                w.wait_for(lambda win: status(win) in [EN[o] for o in outcomes] and IDC_PROGRESS in win.controls, 40)
+                wait_status(w, tuple(EN[outcome] for outcome in outcomes))
             except AssertionError as error:
                 raise AssertionError("%s: %s" % (fault, error))
             assert w.setup_runs() == []
