@@ -30,7 +30,7 @@ CANNOT_ELEVATE = ("The current user can not have access to the application as th
 NEED_ADMIN = ("The installation process needs the administrator account and password,  are you sure you want "
               "to continue?")
 NEED_ADMIN_ZH_CN = "当前用户非管理员，安装过程中会需要您输入管理员账户和密码，是否继续？"
-ASSISTANT = '"C:\\Program Files\\ZELK\\Assistant\\QXZELK_Assistant.exe"'
+ASSISTANT = world.assistant_command()
 
 
 def scenario(function):
@@ -263,25 +263,21 @@ def traditional_chinese_offline_box():
         w.wait_exit(installer)
 
 
-# -- a 32-bit installer on 64-bit Windows -------------------------------------
-
-WOW64_ASSISTANT_DIR = "drive_c/Program Files (x86)/ZELK/Assistant"
+# -- on 64-bit Windows: the product reads the 32-bit registry view ------------
 
 
 @scenario
 def wow64_reads_version_and_program_directory_from_the_32_bit_view():
     registry = [("32", world.PRODUCT_KEY, "Version", "1.4.14.815"), ("64", world.PRODUCT_KEY, "Version", "1.0.0.0")]
-    with World(arch="win64", registry=registry, assistant_dir=WOW64_ASSISTANT_DIR) as w:
+    with World(arch="win64", registry=registry) as w:
         installer = w.start_installer()
         w.expect_quiet_end(installer)
-        expected = '"C:\\Program Files (x86)\\ZELK\\Assistant\\QXZELK_Assistant.exe"'
-        assert w.wait_assistant_runs() == [expected], w.assistant_runs()
+        assert w.wait_assistant_runs() == [world.assistant_command("win64")], w.assistant_runs()
 
 
 @scenario
 def wow64_ignores_a_version_in_the_64_bit_view():
-    with World(arch="win64", registry=[("64", world.PRODUCT_KEY, "Version", "1.4.14.815")],
-               assistant_dir=WOW64_ASSISTANT_DIR) as w:
+    with World(arch="win64", registry=[("64", world.PRODUCT_KEY, "Version", "1.4.14.815")]) as w:
         installer = w.start_installer()
         expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
         w.press(MB_CANCEL)

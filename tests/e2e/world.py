@@ -8,7 +8,9 @@ route inside the namespace, which is what Wine takes for a connection; no
 packet ever leaves the namespace.
 
 Paths come from the environment that CTest sets: RAZI_BUILD_DIR (the
-windows build tree) and RAZI_SOURCE_DIR.
+windows or windows64 build tree) and RAZI_SOURCE_DIR; RAZI_WINE_ARCH says
+which Wine runs that build's programs (win32, or win64 for the 64-bit build
+on machines that refuse 32-bit code), and so the kind of prefix a world has.
 """
 import itertools
 import os
@@ -28,8 +30,11 @@ CERTS = os.path.join(BUILD, "e2e-certs")
 SETUPS = os.path.join(BUILD, "e2e-setups")
 SETUP_PATH = "pweb/download/setup.exe"
 TEMPLATES = {"win32": os.path.join(BUILD, "e2e-template"), "win64": os.path.join(BUILD, "e2e-template64")}
+ARCH = os.environ.get("RAZI_WINE_ARCH", "win32")
 MANIFEST_PATH = "pweb/download/da_razi_update.ini"
-ASSISTANT_DIR = "drive_c/Program Files/ZELK/Assistant"
+# The product reads the 32-bit registry view in every build, where a 64-bit
+# Windows names the 32-bit program folder.
+PROGRAM_FILES = {"win32": "Program Files", "win64": "Program Files (x86)"}
 PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\Software\Kestrix\QXZELK_Assistant"
 POLICY_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Policies\System"
 
@@ -37,6 +42,16 @@ MB_RETRY, MB_CANCEL, MB_OK = 4, 2, 1
 TEXT_ID = 65535  # the static that holds a message box's text
 
 _names = itertools.count()
+
+
+def assistant_dir(arch=ARCH):
+    """Where the product looks for the assistant, inside the prefix."""
+    return "drive_c/%s/ZELK/Assistant" % PROGRAM_FILES[arch]
+
+
+def assistant_command(arch=ARCH):
+    """The command line the product starts the assistant with."""
+    return '"C:\\%s\\ZELK\\Assistant\\QXZELK_Assistant.exe"' % PROGRAM_FILES[arch]
 
 
 def manifest(version="1.4.14.815", address="https://localhost:8443/pweb/download/setup.exe"):
@@ -75,12 +90,15 @@ def use_own_world(directory):
     global CERTS, SETUPS, TEMPLATES
     CERTS = os.path.join(directory, "certs")
     SETUPS = os.path.join(directory, "setups")
-    TEMPLATES = {"win32": os.path.join(directory, "template")}
+    TEMPLATES = {ARCH: os.path.join(directory, "template")}
 
 
-def prepare_template(arches=("win32", "win64")):
+def prepare_template(arches=None):
     """Certificates, setups and template prefixes that trust the test CA;
-    once per test run."""
+    once per test run. By default the prefix of the build's width, and a
+    32-bit build's also a 64-bit one for its runs on 64-bit Windows."""
+    if arches is None:
+        arches = ("win32", "win64") if ARCH == "win32" else ("win64",)
     subprocess.run([os.path.join(SOURCE, "tests/e2e/make_certs.sh"), CERTS], check=True)
     prepare_setups()
     for arch in arches:
@@ -167,13 +185,14 @@ class Window:
 class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
-                 arch="win32", registry=(), assistant_dir=ASSISTANT_DIR, setup="signed", setup_fault=None,
+                 arch=ARCH, registry=(), assistant_dir=None, setup="signed", setup_fault=None,
                  setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
         self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
-        self.arch, self.registry, self.assistant_dir = arch, list(registry), assistant_dir
+        self.arch, self.registry = arch, list(registry)
+        self.assistant_dir = assistant_dir or globals()["assistant_dir"](arch)
         self.setup, self.setup_fault, self.setup_behaviour = setup, setup_fault, setup_behaviour
         self.installer = installer
         self.native_dlls = native_dlls  # DLL names Wine should take from a file found first, not its own
@@ -282,20 +301,24 @@ class World:
     def _write_registry(self):
         """Prefix settings; `registry` rows (view, key, name, text) go to the
         registry view "32" or "64" of a 64-bit prefix, or with view None to the
-        default one."""
-        lines = [r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
+        default one. The product's own values go to the view it reads: the
+        32-bit one, which is the default one only in a 32-bit prefix."""
+        product = []
         if self.enable_lua is not None:
-            lines += ["[%s]" % POLICY_KEY, '"EnableLUA"=dword:%08x' % self.enable_lua, ""]
+            product += ["[%s]" % POLICY_KEY, '"EnableLUA"=dword:%08x' % self.enable_lua, ""]
         if self.installed is not None:
-            lines += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
+            product += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
+        product_view = "32" if self.arch == "win64" else None
+        lines = [r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
+        if product_view is None:
+            lines += product
         for view, key, name, value in self.registry:
             if view is None:
                 lines += ["[%s]" % key, '"%s"="%s"' % (name, value), ""]
         self._import_registry(lines)
         for view in ("32", "64"):
-            rows = [row for row in self.registry if row[0] == view]
-            view_lines = []
-            for _, key, name, value in rows:
+            view_lines = list(product) if view == product_view else []
+            for _, key, name, value in (row for row in self.registry if row[0] == view):
                 view_lines += ["[%s]" % key, '"%s"="%s"' % (name, value), ""]
             if view_lines:
                 self._import_registry(view_lines, "/reg:" + view)

@@ -17,11 +17,19 @@ namespace {
 const char kProductKey[] = "Software\\Kestrix\\QXZELK_Assistant";
 const char kPolicyKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
 
+// The values go to the registry view the installer reads: the 32-bit one,
+// which a 64-bit build of these tests must ask for.
+#ifdef _WIN64
+const REGSAM kProductView = KEY_WOW64_32KEY;
+#else
+const REGSAM kProductView = 0;
+#endif
+
 void SetValue(const char* key, const char* name, DWORD type, const std::vector<BYTE>& data)
 {
     HKEY handle = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                             &handle, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE | kProductView,
+                                             nullptr, &handle, nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, name, 0, type, data.data(), static_cast<DWORD>(data.size())));
     RegCloseKey(handle);
 }
@@ -29,7 +37,7 @@ void SetValue(const char* key, const char* name, DWORD type, const std::vector<B
 void DeleteValue(const char* key, const char* name)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE, &handle) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_SET_VALUE | kProductView, &handle) == ERROR_SUCCESS) {
         RegDeleteValueA(handle, name);
         RegCloseKey(handle);
     }
