@@ -20,6 +20,8 @@ from world import MB_OK, World  # noqa: E402
 SOURCE = world.SOURCE
 RESULTS = os.path.join(SOURCE, "build", "bench", "results.md")
 REFERENCE = os.path.join(world.TOOLS, "reference_fetch.exe")
+# What ships is the 32-bit exe, whichever build the timings run.
+SHIPPED_INSTALLER = os.path.join(SOURCE, "build", "windows", "DA_Razi.exe")
 STATUS, IDCANCEL = 1000, 2
 MANIFEST_URL = "https://localhost:8443/pweb/download/da_razi_update.ini"
 
@@ -29,13 +31,13 @@ def median(values):
 
 
 def size_and_imports():
-    size = os.path.getsize(world.INSTALLER)
-    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", world.INSTALLER], stdout=subprocess.PIPE,
-                          text=True).stdout
+    size = os.path.getsize(SHIPPED_INSTALLER)
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", SHIPPED_INSTALLER], stdout=subprocess.PIPE,
+                          text=True, check=True).stdout
     imports = re.findall(r"DLL Name: (\S+)", dump)
     # ld writes no delay-import directory for objdump to list; the names of
     # the delay-loaded DLLs are in the file as plain texts.
-    with open(world.INSTALLER, "rb") as f:
+    with open(SHIPPED_INSTALLER, "rb") as f:
         image = f.read().lower()
     for definition in sorted(os.listdir(os.path.join(SOURCE, "cmake", "delayload"))):
         name = definition[:-len(".def")] + ".dll"
@@ -63,14 +65,27 @@ def run_wine(w, command, until=None, timeout=60):
 
 
 def up_to_date_start(runs):
-    """Process start to the assistant's start, against a plain manifest fetch."""
+    """Process start to the assistant's start, against the same work done
+    plainly: the manifest fetched, then the assistant started through the
+    shell. Both are timed until the assistant has recorded its start."""
     installer, reference = [], []
     with World(installed="1.4.14.815") as w:
         w.run_installer()  # warms Wine's own start-up for both
+        started = 1
+
+        def time_to_assistant_start(command):
+            # An assistant may record its start after its starter has ended:
+            # wait for every earlier one, so that only this run's counts.
+            nonlocal started
+            if len(w.wait_assistant_runs(started)) < started:
+                raise RuntimeError("the assistant recorded %d of %d starts" % (len(w.assistant_runs()), started))
+            started += 1
+            return run_wine(w, command, until=lambda: len(w.assistant_runs()) >= started)
+
         for run in range(runs):
-            count = len(w.assistant_runs())
-            installer.append(run_wine(w, [world.INSTALLER], until=lambda: len(w.assistant_runs()) > count))
-            reference.append(run_wine(w, [REFERENCE, MANIFEST_URL, "C:\\reference.ini"]))
+            installer.append(time_to_assistant_start([world.INSTALLER]))
+            reference.append(time_to_assistant_start([REFERENCE, MANIFEST_URL, "C:\\reference.ini",
+                                                      world.assistant_command()]))
     return median(installer), median(reference)
 
 
@@ -80,15 +95,20 @@ def transfer_seconds(w, path):
     return float(rows[-1][1]) - float(rows[-1][0]), int(rows[-1][4])
 
 
-def peak_working_set_kib():
-    """VmHWM of the running installer process, in KiB."""
+def peak_working_set_kib(w):
+    """VmHWM of the installer process running in `w`'s prefix, in KiB; other
+    installers on the machine (a test run beside) are not counted."""
     peak = 0
+    prefix = b"WINEPREFIX=" + w.prefix.encode()
     for pid in os.listdir("/proc"):
         if not pid.isdigit():
             continue
         try:
             with open("/proc/%s/cmdline" % pid, "rb") as f:
                 if b"DA_Razi.exe" not in f.read():
+                    continue
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if prefix not in f.read().split(b"\0"):
                     continue
             with open("/proc/%s/status" % pid) as f:
                 match = re.search(r"VmHWM:\s+(\d+) kB", f.read())
@@ -113,7 +133,7 @@ def download(runs, mebibytes):
             w.wait_window()
             w.press(MB_OK)
             w.wait_for(lambda win: "Verify" in win.controls.get(STATUS, {}).get("text", ""), 300)
-            memory.append(peak_working_set_kib())
+            memory.append(peak_working_set_kib(w))
             seconds, sent = transfer_seconds(w, url_path)
             installer.append(seconds)
             w.press(IDCANCEL)
@@ -150,7 +170,7 @@ def main():
     args = parser.parse_args()
 
     world.use_own_world(os.path.join(SOURCE, "build", "bench", "world"))
-    world.prepare_template(arches=("win32",))
+    world.prepare_template(arches=(world.ARCH,))
     size, imports = size_and_imports()
     system_only = all(not re.match(r"(libstdc|libgcc|libwinpthread)", name, re.I) for name in imports)
     start, start_reference = up_to_date_start(args.runs)
@@ -159,11 +179,12 @@ def main():
 
     mib = 1 << 20
     rows = [
-        ("Size of DA_Razi.exe (stripped, with resources)", "%d bytes (%.1f KiB)" % (size, size / 1024), "",
-         "at most 65536 bytes", "met" if size <= 65536 else "not met"),
+        ("Size of the shipped 32-bit DA_Razi.exe (stripped, with resources)",
+         "%d bytes (%.1f KiB)" % (size, size / 1024), "", "at most 65536 bytes", "met" if size <= 65536 else "not met"),
         ("Imports", ", ".join(imports), "", "system DLLs only", "met" if system_only else "not met"),
         ("Up-to-date start: process start to assistant start", "%.3f s" % start,
-         "reference fetch %.3f s; ratio %.2f" % (start_reference, start / start_reference),
+         "reference (manifest fetch, then shell start of the assistant) %.3f s; ratio %.2f" % (
+             start_reference, start / start_reference),
          "at most 1.05 x reference", "met" if start <= 1.05 * start_reference else "not met"),
         ("Download of %d MiB (server's transfer time)" % args.mebibytes, "%.1f MiB/s" % (throughput / mib),
          "reference %.1f MiB/s; ratio %.2f" % (throughput_reference / mib, throughput / throughput_reference),
@@ -176,8 +197,9 @@ def main():
     ]
     table = ["| figure | installer | reference | goal | |", "| --- | --- | --- | --- | --- |"]
     table += ["| %s |" % " | ".join(row) for row in rows]
-    text = "Medians of %d runs (download and dialog: %d), under Wine 8 on this machine.\n\n%s\n" % (
-        args.runs, max(1, args.runs // 2), "\n".join(table))
+    text = "Medians of %d runs (download and dialog: %d), under Wine 8 on this machine: %s.\n\n%s\n" % (
+        args.runs, max(1, args.runs // 2), os.environ.get("RAZI_WINE_CHOICE", "the 32-bit build"),
+        "\n".join(table))
     os.makedirs(os.path.dirname(RESULTS), exist_ok=True)
     with open(RESULTS, "w") as f:
         f.write(text)

@@ -47,7 +47,7 @@ def main():
     say("1.", "certificates, signed demo setup and a fresh Wine prefix")
     # The demonstration's own certificates and prefix, apart from the tests'.
     world.use_own_world(os.path.join(world.BUILD, "demo", "world"))
-    world.prepare_template(arches=("win32",))
+    world.prepare_template(arches=(world.ARCH,))
     setup = os.path.join(world.SETUPS, "demo.exe")
     plain = os.path.join(world.TOOLS, "demo_setup.exe")
     if args.fail:
@@ -80,11 +80,19 @@ def main():
         say("7.", "the dialog faded out and the installer ended")
 
         if not args.fail:
+            installed = os.path.join(w.prefix, world.assistant_dir(), "QXZELK_Assistant.exe")
+            if not os.path.isfile(installed):
+                raise SystemExit("the demo setup did not install the assistant where the installer looks: %s"
+                                 % installed)
             second = w.start_installer()
             w.wait_exit(second, 30)
+            launches = [launch for launch in w.shell_launches() if launch[2] == world.assistant_command()]
+            if not launches:
+                raise SystemExit("the second start did not start the assistant %s; shell launches: %s"
+                                 % (world.assistant_command(), w.shell_launches()))
+            # The assistant's window comes after the installer has ended.
             time.sleep(2)
             w.screenshot(os.path.join(shots, "5-assistant.png"))
-            launches = w.shell_launches()
             say("8.", "second start: up to date, so it started %s (verb %s)" % (launches[-1][2], launches[-1][1]))
     say("", "screenshots: %s" % shots)
     return 0

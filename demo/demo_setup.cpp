@@ -2,8 +2,11 @@
 //
 // Run with /S (as the installer runs a setup) it copies itself to
 // <ProgramFilesDir>\ZELK\Assistant\QXZELK_Assistant.exe, records the installed
-// version in the registry's 32-bit view, and exits 0. Run as the assistant
-// (any other command line) it shows a small window saying that it runs.
+// version, and exits 0. The folder is read from, and the version written to,
+// the registry's 32-bit view, which the installer reads in every build: on
+// 64-bit Windows the folder is then "Program Files (x86)". Run as the
+// assistant (any other command line) it shows a small window saying that it
+// runs.
 #include <windows.h>
 
 #include <cstring>
