@@ -1,14 +1,5 @@
-# Cross-compiles the same sources for 64-bit Windows, so that the tests can
-# run under 64-bit Wine on machines whose kernel refuses 32-bit code. What
-# ships stays the 32-bit build.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows: the same sources, so that the tests can run under 64-bit
+# Wine on machines whose kernel refuses 32-bit code. What ships stays the
+# 32-bit build.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
