@@ -62,6 +62,12 @@ struct AFX_MSGMAP_ENTRY {
 // IDCANCEL unless the map handles it); every other message is looked up in
 // GetMessageMap() and, when the map has no row for it, left to the system's
 // default dialog processing.
+//
+// Placement and ownership follow the framework whose names these are: a
+// dialog made without a parent belongs to the application's main window
+// (its top-level window), which stays disabled beneath it while it runs;
+// after OnInitDialog a dialog that did not move itself and is no child is
+// centred on its owner, or on the screen's work area when it has none.
 class CDialog : public CWnd {
 public:
     CDialog(UINT templateId, CWnd* parent);
@@ -87,6 +93,8 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The parent's window, else the main window's top-level window, else none.
+    HWND OwnerForModal() const;
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     bool m_bDefaultRequested;

@@ -1,10 +1,49 @@
 #include "AfxDialog.h"
 
+#include "AfxWin.h"
+
 namespace {
 
 const AFX_MSGMAP_ENTRY kEmptyMessageMap[] = {
     END_MESSAGE_MAP(),
 };
+
+HWND TopLevelOf(HWND window)
+{
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        window = GetParent(window);
+    return window;
+}
+
+// On the owner when it is on screen, else on the work area; kept within the
+// work area, so that a large dialog over a small owner keeps its caption on
+// screen.
+void CenterDialog(HWND dialog)
+{
+    RECT workArea;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0))
+        return;
+    RECT around = workArea;
+    const HWND owner = GetWindow(dialog, GW_OWNER);
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner))
+        GetWindowRect(owner, &around);
+    RECT self;
+    GetWindowRect(dialog, &self);
+    const long width = self.right - self.left;
+    const long height = self.bottom - self.top;
+    long left = around.left + ((around.right - around.left) - width) / 2;
+    long top = around.top + ((around.bottom - around.top) - height) / 2;
+    if (left + width > workArea.right)
+        left = workArea.right - width;
+    if (left < workArea.left)
+        left = workArea.left;
+    if (top + height > workArea.bottom)
+        top = workArea.bottom - height;
+    if (top < workArea.top)
+        top = workArea.top;
+    SetWindowPos(dialog, nullptr, static_cast<int>(left), static_cast<int>(top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace
 
@@ -18,11 +57,23 @@ CDialog::CDialog(UINT templateId, CWnd* parent)
 {
 }
 
+HWND CDialog::OwnerForModal() const
+{
+    if (m_pParentWnd)
+        return m_pParentWnd->m_hWnd;
+    const CWinApp* app = AfxGetApp();
+    const CWnd* main = app ? app->m_pMainWnd : nullptr;
+    if (!main || main == this || !main->m_hWnd || !IsWindow(main->m_hWnd))
+        return nullptr;
+    return TopLevelOf(main->m_hWnd);
+}
+
+// The system disables the owner for the modal run and enables it again when
+// the dialog ends.
 INT_PTR CDialog::DoModal()
 {
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                           m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+                                           OwnerForModal(), DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
 }
@@ -99,7 +150,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
         SetWindowLongPtrA(window, DWLP_USER, lParam);
         dialog->m_hWnd = window;
-        return dialog->OnInitDialog();
+        RECT before;
+        GetWindowRect(window, &before);
+        const BOOL focusDefault = dialog->OnInitDialog();
+        RECT after;
+        GetWindowRect(window, &after);
+        if (before.left == after.left && before.top == after.top && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+            CenterDialog(window);
+        return focusDefault;
     }
     CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
     if (!dialog)

@@ -180,7 +180,7 @@ void CInstallDlg::StartDownload()
         CloseHandle(worker);
     } else {
         SetStatus(theApp.m_strSystemError);
-        EnableWindow(GetDlgItem(IDOK), TRUE);
+        OfferRetry();
     }
 }
 
@@ -214,9 +214,13 @@ void CInstallDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-void CInstallDlg::EnableRetry()
+void CInstallDlg::OfferRetry()
 {
+    // Every failure text asks the customer to retry: the download worker hid
+    // both buttons, so they are shown again for the customer to act on.
     EnableWindow(GetDlgItem(IDOK), TRUE);
+    ShowWindow(GetDlgItem(IDOK), SW_SHOW);
+    ShowWindow(GetDlgItem(IDCANCEL), SW_SHOW);
 }
 
 void CInstallDlg::SetTopmost(bool topmost)
@@ -251,7 +255,7 @@ void CInstallDlg::OnDownloadDone()
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         SetStatus(theApp.m_strVerifyFailed);
-        EnableRetry();
+        OfferRetry();
         return;
     }
     m_hVerifiedSetup = held;
@@ -264,7 +268,7 @@ void CInstallDlg::OnDownloadDone()
     } else {
         ReleaseVerifiedSetup();
         SetStatus(theApp.m_strSystemError);
-        EnableRetry();
+        OfferRetry();
         SetTopmost(true);
     }
 }
@@ -273,7 +277,7 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
 {
     switch (code) {
     case STATUS_DOWNLOAD_FAILED:
-        EnableRetry();
+        OfferRetry();
         m_wndProgress.SetPos(0);
         SetStatus(theApp.m_strDownloadFailed);
         break;
@@ -285,7 +289,7 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
         break;
     case STATUS_INSTALL_FAILED:
         SetStatus(theApp.m_strSystemError);
-        EnableRetry();
+        OfferRetry();
         SetTopmost(true);
         break;
     case STATUS_INSTALL_DONE:

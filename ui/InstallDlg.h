@@ -54,7 +54,8 @@ private:
     BOOL SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
     void StartDownload();
     void OnDownloadDone();
-    void EnableRetry();
+    // Retry, enabled, and Exit, after a failure.
+    void OfferRetry();
     void SetTopmost(bool topmost);
     void SetStatus(const char* text);
     void ReleaseVerifiedSetup();

@@ -61,6 +61,12 @@ def button(window, ident):
     return control["visible"], control["enabled"], control["text"]
 
 
+def assert_offers_retry(window, texts=EN):
+    """A failure: Retry, enabled, beside Exit, as its text asks."""
+    assert button(window, IDOK) == (True, True, texts["retry"]), window.controls
+    assert button(window, IDCANCEL) == (True, True, texts["exit"]), window.controls
+
+
 def open_dialog(w, locale="en_US.UTF-8", relay=None):
     """Starts the installer (tracing calls of `relay`, if given) and takes
     it past the credentials box."""
@@ -109,8 +115,7 @@ def expect_install_failed(exit_code):
     with World(setup_behaviour="%d 0" % exit_code) as w:
         installer = open_dialog(w)
         failed = wait_status(w, EN["system_error"])
-        assert button(failed, IDOK)[:2] == (False, True), failed.controls
-        assert not failed.controls[IDCANCEL]["visible"]
+        assert_offers_retry(failed)
         assert failed.topmost, "the window is topmost again after a failed setup"
         assert len(w.setup_runs()) == 1
         downloads = len([r for r in w.requests() if r[2].endswith("setup.exe")])
@@ -130,7 +135,7 @@ def expect_verify_failed(setup):
     with World(setup=setup) as w:
         installer = open_dialog(w)
         failed = wait_status(w, EN["verify_failed"])
-        assert button(failed, IDOK)[:2] == (False, True), failed.controls
+        assert_offers_retry(failed)
         assert failed.topmost
         assert w.setup_runs() == [], "an unverified setup ran"
         exit_dialog(w, installer)
@@ -163,8 +168,7 @@ def refused_download_fails():
         installer = open_dialog(w)
         failed = wait_status(w, EN["download_failed"])
         assert failed.progress == 0
-        assert button(failed, IDOK)[:2] == (False, True), failed.controls
-        assert not failed.controls[IDCANCEL]["visible"]
+        assert_offers_retry(failed)
         assert w.setup_runs() == []
         exit_dialog(w, installer)
 
@@ -252,19 +256,39 @@ def retry_downloads_again_with_the_buttons_hidden():
         w.wait_exit(installer)
 
 
+def near(point, other):
+    """Centres that agree to the pixel that halving an odd size loses."""
+    return abs(point[0] - other[0]) <= 1 and abs(point[1] - other[1]) <= 1
+
+
 @scenario
-def about_box_from_the_system_menu():
-    with World(setup_fault="stall") as w:
+def about_box_belongs_to_the_dialog_and_both_open_centred():
+    title, about_title = TITLE["en_US.UTF-8"], "About DA_Razi"
+    with World(setup_fault="drip 4096 0.05") as w:
         installer = open_dialog(w)
-        wait_status(w, EN["downloading"])
+        dialog = wait_status(w, EN["downloading"])
+        left, top, right, bottom = w.work_area()
+        assert near(dialog.centre, ((left + right) / 2, (top + bottom) / 2)), (dialog.rect, w.work_area())
         for command in (16, 17, 31):
-            w.post(WM_SYSCOMMAND, command, window=TITLE["en_US.UTF-8"])
-            about = w.wait_window(window="About DA_Razi")
+            w.post(WM_SYSCOMMAND, command, window=title)
+            about = w.wait_window(window=about_title)
             assert "DA_Razi 2, 0, 12, 1010" in about.texts, about.texts
-            w.press(IDOK, window="About DA_Razi")
-            w.wait_for(lambda win: True, window=TITLE["en_US.UTF-8"])
-        w.driver("close", 5000, window=TITLE["en_US.UTF-8"])
-        w.wait_exit(installer)
+            assert about.owner == title, about.owner
+            on_screen = w.windows_now()
+            captions = [window.caption for window in on_screen]
+            assert captions.index(about_title) < captions.index(title), "the box is behind the dialog: %s" % captions
+            beneath = on_screen[captions.index(title)]
+            assert not beneath.enabled, "the dialog stays usable beneath its About box"
+            assert near(about.centre, beneath.centre), (about.rect, beneath.rect)
+            if command == 16:
+                # The download ends, is checked and installed while the box is open.
+                done = w.wait_for(lambda win: status(win) == EN["installed"], 60, window=title)
+                assert not done.enabled
+            w.press(IDOK, window=about_title)
+            again = w.wait_for(lambda win: win.enabled, window=title)
+            assert status(again) == EN["installed"], again
+        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        exit_dialog(w, installer)
 
 
 @scenario

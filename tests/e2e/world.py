@@ -145,12 +145,21 @@ class Window:
         self.progress = None
         self.controls = {}
         self.texts = []  # every control's text, in child order
+        self.enabled = True
+        self.rect = (0, 0, 0, 0)
+        self.owner = None  # the owner window's caption
         for line in lines:
             word, _, rest = line.partition(" ")
             if word == "caption":
                 self.caption = rest
             elif word == "topmost":
                 self.topmost = rest == "1"
+            elif word == "enabled":
+                self.enabled = rest == "1"
+            elif word == "rect":
+                self.rect = tuple(int(n) for n in rest.split())
+            elif word == "owner":
+                self.owner = None if rest == "none" else rest
             elif word == "icon":
                 self.icon = rest
             elif word == "progress":
@@ -160,6 +169,11 @@ class Window:
                 self.texts.append(text)
                 self.controls[int(ident)] = {"class": cls, "visible": visible == "1", "enabled": enabled == "1",
                                              "text": text}
+
+    @property
+    def centre(self):
+        left, top, right, bottom = self.rect
+        return (left + right) / 2, (top + bottom) / 2
 
     @property
     def text(self):
@@ -446,7 +460,13 @@ class World:
         return windows[0]
 
     def windows_now(self, window=None):
+        """The installer's windows, in their order on screen, the topmost first."""
         return self.driver("list", window=window)[1]
+
+    def work_area(self):
+        """The screen's work area, (left, top, right, bottom)."""
+        lines = self.driver("list")[2]
+        return next(tuple(int(n) for n in line.split()[1:]) for line in lines if line.startswith("workarea "))
 
     def send(self, message, wparam, window=None):
         """SendMessage to the first window; the handler's result."""

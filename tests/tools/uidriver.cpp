@@ -200,11 +200,25 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM)
     return TRUE;
 }
 
+std::string RectText(const RECT& rect)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%ld %ld %ld %ld", static_cast<long>(rect.left), static_cast<long>(rect.top),
+                  static_cast<long>(rect.right), static_cast<long>(rect.bottom));
+    return text;
+}
+
 void PrintWindow(HWND window)
 {
     Print("window");
     Print("caption " + WindowText(window));
     Print(std::string("topmost ") + ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "1" : "0"));
+    Print(std::string("enabled ") + (IsWindowEnabled(window) ? "1" : "0"));
+    RECT rect;
+    GetWindowRect(window, &rect);
+    Print("rect " + RectText(rect));
+    HWND owner = GetWindow(window, GW_OWNER);
+    Print(owner ? "owner " + WindowText(owner) : std::string("owner none"));
     Print(std::string("icon ") + IconName(window));
     EnumChildWindows(window, PrintControl, 0);
     Print("end");
@@ -365,6 +379,10 @@ int main(int argc, char** argv)
     if (command == "shot" && argc == 3)
         return Screenshot(argv[2]);
     if (command == "list" && argc == 2) {
+        RECT workArea;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+        Print("workarea " + RectText(workArea));
+        // In the order of the windows on screen, the topmost first.
         for (HWND window : InstallerWindows())
             PrintWindow(window);
         return 0;

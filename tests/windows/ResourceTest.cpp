@@ -200,6 +200,22 @@ TEST_F(Resources, IconIsOne75By67ImageAt24Bits)
     EXPECT_EQ(24, bitCount);
 }
 
+// Runs as its invoker, and declares nothing else that would change what the
+// system reports to the program or how its controls look.
+TEST_F(Resources, ManifestRunsAsInvoker)
+{
+    const std::vector<BYTE> data = Read(MAKEINTRESOURCEW(24), 1, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    const std::string manifest(data.begin(), data.end());
+    ASSERT_FALSE(manifest.empty()) << "no application manifest";
+    const size_t trust = manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+    const size_t level = manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>");
+    EXPECT_NE(std::string::npos, trust) << manifest;
+    EXPECT_NE(std::string::npos, level) << manifest;
+    EXPECT_LT(trust, level) << manifest;
+    for (const char* absent : {"supportedOS", "dependency", "requireAdministrator", "highestAvailable"})
+        EXPECT_EQ(std::string::npos, manifest.find(absent)) << absent;
+}
+
 struct VersionCopy {
     WORD language;
     DWORD fileOs;
