@@ -1,27 +1,24 @@
-#include "InstallerApp.h"
+#include "app/InstallerApp.h"
 
-#include "AssistantLauncher.h"
-#include "DllSearch.h"
-#include "InstallDlg.h"
-#include "OsVersion.h"
-#include "Probes.h"
-#include "RegistryKey.h"
-#include "VersionCompare.h"
+#include "app/MessageSet.h"
+#include "app/UpdateManifest.h"
+#include "app/VersionCompare.h"
+#include "system/AssistantLauncher.h"
+#include "system/DllSearch.h"
+#include "system/OsVersion.h"
+#include "system/Probes.h"
+#include "system/RegistryKey.h"
+#include "ui/InstallDlg.h"
 
 const char kSingleInstanceMutexName[] = "qxauto_mrv_corvane_single_instance";
 
-// Both globals live in this one file so that theApp is constructed before
-// g_osVersion, in the order of their definitions.
 CInstallerApp theApp;
-COsVersion g_osVersion;
 
 namespace {
 
 const char kProductKey[] = "Software\\Kestrix\\QXZELK_Assistant";
 
 }  // namespace
-
-CInstallerApp::CInstallerApp() : m_hMutex(nullptr) {}
 
 bool CInstallerApp::ReadInstalledVersion(char* buffer, DWORD* size) const
 {
@@ -40,17 +37,16 @@ BOOL CInstallerApp::InitInstance()
 
     // The mutex's existence alone marks a running installer; a failed
     // creation only loses the guard.
-    m_hMutex = CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName);
+    m_hMutex.Reset(CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
+        m_hMutex.Reset();
         return FALSE;
     }
 
-    FillMessageSet(langId);
+    FillMessageSet(*this, langId);
 
     char offeredVersion[kVersionBufferSize] = {};
-    if (!FetchUpdateManifest(offeredVersion))
+    if (!FetchUpdateManifest(offeredVersion, m_strDownloadUrl))
         return FALSE;
 
     char installedVersion[kVersionBufferSize] = {};
@@ -75,7 +71,7 @@ BOOL CInstallerApp::InitInstance()
             return FALSE;
     }
 
-    CInstallDlg dialog(nullptr);
+    CInstallDlg dialog(*this, m_strDownloadUrl, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;
@@ -84,9 +80,6 @@ BOOL CInstallerApp::InitInstance()
 
 int CInstallerApp::ExitInstance()
 {
-    if (m_hMutex) {
-        CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
-    }
+    m_hMutex.Reset();
     return CWinApp::ExitInstance();
 }

@@ -1,4 +1,4 @@
-#include "MessageSet.h"
+#include "app/MessageSet.h"
 
 namespace {
 
@@ -24,9 +24,9 @@ const MessageColumn& MessageColumnForLanguage(unsigned int langId)
     return g_messagesEnglish;
 }
 
-void MessageSet::FillMessageSet(unsigned int langId)
+void FillMessageSet(MessageSet& set, unsigned int langId)
 {
     const MessageColumn& column = MessageColumnForLanguage(langId);
     for (int slot = 0; slot < MSG_SLOT_COUNT; ++slot)
-        this->*kSlotFields[slot] = column[slot];
+        set.*kSlotFields[slot] = column[slot];
 }

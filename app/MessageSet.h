@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AfxString.h"
+#include "ui/MessageSet.h"
 
 // The slots of the localized texts, in the order of the MessageSet fields.
 enum MessageSlot {
@@ -34,23 +34,5 @@ const unsigned int kLangChineseTraditional = 0x0404;  // Chinese (Taiwan)
 // The whole identifier decides: other Chinese sublanguages get English.
 const MessageColumn& MessageColumnForLanguage(unsigned int langId);
 
-// The texts shown in message boxes and written into the install dialog.
-struct MessageSet {
-    CString m_strTitle;
-    CString m_strNoServer;
-    CString m_strConnecting;
-    CString m_strSystemError;
-    CString m_strDownloading;
-    CString m_strDownloadFailed;
-    CString m_strVerifyFailed;
-    CString m_strInstalled;
-    CString m_strInstalling;
-    CString m_strCannotElevate;
-    CString m_strNeedAdminPassword;
-    CString m_strRetry;
-    CString m_strExit;
-    CString m_strFinish;
-
-    // Fills every slot from the one column of `langId`.
-    void FillMessageSet(unsigned int langId);
-};
+// Fills every slot of `set` from the one column of `langId`.
+void FillMessageSet(MessageSet& set, unsigned int langId);

@@ -1,4 +1,4 @@
-#include "MessageSet.h"
+#include "app/MessageSet.h"
 
 const MessageColumn g_messagesEnglish = {
     "Auto installation for ZELK",  // MSG_TITLE

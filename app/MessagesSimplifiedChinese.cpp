@@ -1,4 +1,4 @@
-#include "MessageSet.h"
+#include "app/MessageSet.h"
 
 // The build compiles this file with -fexec-charset=CP936, so the texts below,
 // written in UTF-8, are stored in code page 936 (GBK), the ANSI code page of the

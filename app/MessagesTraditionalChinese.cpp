@@ -1,4 +1,4 @@
-#include "MessageSet.h"
+#include "app/MessageSet.h"
 
 // The build compiles this file with -fexec-charset=CP950, so the texts below,
 // written in UTF-8, are stored in code page 950 (Big5), the ANSI code page of the

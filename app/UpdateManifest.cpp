@@ -1,17 +1,17 @@
-#include "InstallerApp.h"
+#include "app/UpdateManifest.h"
 
-#include "InstallerConfig.h"
-#include "TempPath.h"
+#include "framework/AfxHandle.h"
+#include "generated/InstallerConfig.h"
+#include "system/Launch.h"
+#include "system/TempPath.h"
 
-#include <windows.h>
-#include <process.h>
 #include <shlwapi.h>
 #include <urlmon.h>
-#include <wininet.h>
-
-const char kManifestUrl[] = "https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
 
 namespace {
+
+// The one build value is the host.
+const char kManifestUrl[] = "https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
 
 const DWORD kAddressBufferSize = 512;
 
@@ -31,9 +31,8 @@ ManifestFetch g_manifestFetch;
 
 unsigned __stdcall FetchManifestThread(void*)
 {
-    CoInitialize(nullptr);
+    const CComApartment apartment;
     g_manifestFetch.result = URLDownloadToFileA(nullptr, kManifestUrl, g_manifestFetch.path, 0, nullptr);
-    CoUninitialize();
     return 0;
 }
 
@@ -43,42 +42,28 @@ bool DownloadManifest(const char* path)
 {
     lstrcpynA(g_manifestFetch.path, path, sizeof(g_manifestFetch.path));
     g_manifestFetch.result = E_FAIL;
-    unsigned threadId = 0;
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, FetchManifestThread, nullptr, 0, &threadId));
-    if (!thread)
-        return false;
-    const bool finished = WaitForSingleObject(thread, kManifestTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return finished && SUCCEEDED(g_manifestFetch.result);
+    const CUniqueHandle thread = StartThread(FetchManifestThread, nullptr);
+    return thread.IsValid() && WaitForSingleObject(thread.Get(), kManifestTimeoutMs) == WAIT_OBJECT_0 &&
+           SUCCEEDED(g_manifestFetch.result);
 }
 
 }  // namespace
 
-bool CInstallerApp::FetchUpdateManifest(char (&version)[kVersionBufferSize])
+bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadUrl)
 {
     char path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
-
-    // Straight to the server, never a cached copy, and never a manifest that
-    // an earlier run left behind.
-    DeleteUrlCacheEntryA(kManifestUrl);
-    if (PathFileExistsA(path))
-        DeleteFileA(path);
-
+    DiscardStaleCopy(kManifestUrl, path, PathFileExistsA);
     if (!DownloadManifest(path))
         return false;
 
-    const DWORD versionLength = GetPrivateProfileStringA("version", "version", nullptr, version,
-                                                         kVersionBufferSize, path);
-    if (versionLength < 1 || versionLength > kVersionBufferSize)
+    // The reader answers the length it copied, cut to fit: 0 means absent or empty.
+    if (GetPrivateProfileStringA("version", "version", nullptr, version, kVersionBufferSize, path) == 0)
         return false;
-
     char address[kAddressBufferSize] = {};
-    const DWORD addressLength = GetPrivateProfileStringA("download", "address", nullptr, address,
-                                                         kAddressBufferSize, path);
-    if (addressLength < 1 || addressLength > kAddressBufferSize)
+    if (GetPrivateProfileStringA("download", "address", nullptr, address, kAddressBufferSize, path) == 0)
         return false;
 
-    m_strDownloadUrl = address;
+    downloadUrl = address;
     return true;
 }

@@ -1,4 +1,4 @@
-#include "VersionCompare.h"
+#include "app/VersionCompare.h"
 
 #include <cstring>
 

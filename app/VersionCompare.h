@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AfxString.h"
+#include "framework/AfxString.h"
 
 #include <cstdint>
 

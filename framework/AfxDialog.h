@@ -23,10 +23,8 @@ private:
     CWnd& operator=(const CWnd&) = delete;
 };
 
-// A static text control.
 class CStatic : public CWnd {};
 
-// A progress bar control.
 class CProgressCtrl : public CWnd {
 public:
     void SetRange(short lower, short upper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }

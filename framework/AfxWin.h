@@ -9,8 +9,7 @@ class CWnd;
 // run itself and return false, in which case no message loop is entered.
 class CWinApp {
 public:
-    // A null name gives the framework's default name.
-    explicit CWinApp(const char* appName = nullptr);
+    CWinApp();
     virtual ~CWinApp();
 
     virtual BOOL InitInstance();
@@ -20,7 +19,6 @@ public:
     // Pumps messages until WM_QUIT, then returns ExitInstance's result.
     virtual int Run();
 
-    const char* m_pszAppName;
     HINSTANCE m_hInstance;
     CWnd* m_pMainWnd;
 

@@ -1,17 +1,14 @@
-#include "AfxWin.h"
+#include "framework/AfxWin.h"
 
 #include <commctrl.h>
 
 namespace {
 
 CWinApp* g_pCurrentApp = nullptr;
-const char kDefaultAppName[] = "DA_Razi";
 
 }  // namespace
 
-CWinApp::CWinApp(const char* appName)
-    : m_pszAppName(appName ? appName : kDefaultAppName), m_hInstance(nullptr), m_pMainWnd(nullptr),
-      m_nQuitCode(0)
+CWinApp::CWinApp() : m_hInstance(nullptr), m_pMainWnd(nullptr), m_nQuitCode(0)
 {
     g_pCurrentApp = this;
 }

@@ -1,6 +1,6 @@
-#include "AfxDialog.h"
+#include "framework/AfxDialog.h"
 
-#include "AfxWin.h"
+#include "framework/AfxWin.h"
 
 namespace {
 

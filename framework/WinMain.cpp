@@ -1,4 +1,4 @@
-#include "AfxWin.h"
+#include "framework/AfxWin.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {

@@ -1,6 +1,6 @@
 // Two version texts from one input (split at the first NUL): normalizing and
 // comparing them never crashes, and the comparison is a consistent order.
-#include "VersionCompare.h"
+#include "app/VersionCompare.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,13 +1,9 @@
-#include "AssistantLauncher.h"
+#include "system/AssistantLauncher.h"
 
-#include "AfxString.h"
-#include "Probes.h"
-#include "RegistryKey.h"
-
-#include <windows.h>
-#include <shellapi.h>
-
-#include <cstring>
+#include "framework/AfxString.h"
+#include "system/Launch.h"
+#include "system/Probes.h"
+#include "system/RegistryKey.h"
 
 namespace {
 
@@ -31,18 +27,7 @@ void LaunchAssistant()
             command += "\"";
         }
     }
-    if (command.IsEmpty())
-        return;
-
-    SHELLEXECUTEINFOA request;
-    std::memset(&request, 0, sizeof(request));
-    request.cbSize = sizeof(request);
-    // Without FLAG_NO_UI the shell itself shows an error box ("Path not
-    // found") when the assistant is missing; a failed launch must stay silent.
-    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    request.lpVerb = GetLaunchVerb();
-    request.lpFile = command;
-    request.nShow = SW_SHOW;
-    if (ShellExecuteExA(&request) && request.hProcess)
-        CloseHandle(request.hProcess);
+    // The assistant is not waited for: its process handle closes at once.
+    if (!command.IsEmpty())
+        LaunchWithShell(GetLaunchVerb(), command, nullptr);
 }

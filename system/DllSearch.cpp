@@ -1,6 +1,6 @@
-#include "DllSearch.h"
+#include "system/DllSearch.h"
 
-#include "ModuleLookUp.h"
+#include "system/ModuleLookUp.h"
 
 #include <windows.h>
 

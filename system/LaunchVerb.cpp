@@ -1,4 +1,4 @@
-#include "LaunchVerb.h"
+#include "system/LaunchVerb.h"
 
 const char kVerbRunAs[] = "runas";
 const char kVerbDefault[] = "";

@@ -1,6 +1,8 @@
-#include "OsVersion.h"
+#include "system/OsVersion.h"
 
 #include <cstring>
+
+COsVersion g_osVersion;
 
 COsVersion::COsVersion() : m_bExInfo(false), m_bValid(false), m_nClass(OS_UNRECOGNIZED)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OsVersionClass.h"
+#include "system/OsVersionClass.h"
 
 #include <windows.h>
 
@@ -21,7 +21,8 @@ private:
     void Classify();
 };
 
-// Constructed during static initialization, right after theApp.
+// Read during static initialization, before anything asks for it; its
+// constructor depends on no other global.
 extern COsVersion g_osVersion;
 
 // Exact tests that ask the system on every call: 1 or 0.

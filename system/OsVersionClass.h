@@ -1,20 +1,20 @@
 #pragma once
 
-// The Windows families the installer tells apart.
+// The Windows families the installer tells apart, numbered from 0 in order.
 enum OsVersionClass {
-    OS_UNRECOGNIZED = 0,
-    OS_WIN32S = 1,
-    OS_NT4 = 2,
-    OS_WIN95 = 3,
-    OS_WIN95_OSR2 = 4,
-    OS_WIN98 = 5,
-    OS_WIN98_SE = 6,
-    OS_WINME = 7,
-    OS_WIN2000 = 8,
-    OS_WINXP = 9,
-    OS_WIN2003 = 10,
-    OS_VISTA = 11,
-    OS_WIN7 = 12,
+    OS_UNRECOGNIZED,
+    OS_WIN32S,
+    OS_NT4,
+    OS_WIN95,
+    OS_WIN95_OSR2,
+    OS_WIN98,
+    OS_WIN98_SE,
+    OS_WINME,
+    OS_WIN2000,
+    OS_WINXP,
+    OS_WIN2003,
+    OS_VISTA,
+    OS_WIN7,
 };
 
 // Platform identifiers as GetVersionEx reports them.

@@ -1,8 +1,9 @@
-#include "Probes.h"
+#include "system/Probes.h"
 
-#include "LaunchVerb.h"
-#include "OsVersion.h"
-#include "RegistryKey.h"
+#include "framework/AfxHandle.h"
+#include "system/LaunchVerb.h"
+#include "system/OsVersion.h"
+#include "system/RegistryKey.h"
 
 #include <windows.h>
 #include <lm.h>
@@ -10,24 +11,8 @@
 
 namespace {
 
-// Owns a record that the account database hands out.
-class CNetApiBuffer {
-public:
-    CNetApiBuffer() : m_pData(nullptr) {}
-    ~CNetApiBuffer()
-    {
-        if (m_pData)
-            NetApiBufferFree(m_pData);
-    }
-    BYTE** Receive() { return &m_pData; }
-    const BYTE* Get() const { return m_pData; }
-
-private:
-    CNetApiBuffer(const CNetApiBuffer&) = delete;
-    CNetApiBuffer& operator=(const CNetApiBuffer&) = delete;
-
-    BYTE* m_pData;
-};
+// A record that the account database hands out.
+typedef CUniqueAny<BYTE*, NetApiBufferFree> CNetApiBuffer;
 
 const char kPolicySystemKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System\\";
 
@@ -40,7 +25,7 @@ int IsAdministrator()
     if (!GetUserNameW(userName, &size))
         return 0;
     CNetApiBuffer record;
-    if (NetUserGetInfo(nullptr, userName, 1, record.Receive()) != NERR_Success || !record.Get())
+    if (NetUserGetInfo(nullptr, userName, 1, record.Receive()) != NERR_Success || !record.IsValid())
         return 0;
     return reinterpret_cast<const USER_INFO_1*>(record.Get())->usri1_priv == USER_PRIV_ADMIN ? 1 : 0;
 }

@@ -1,39 +1,29 @@
 #pragma once
 
-#include <windows.h>
+#include "framework/AfxHandle.h"
 
 // A registry key opened for reading and closed when the object goes away.
 // The installer and the products it looks for are 32-bit programs, so keys
 // are always read in the 32-bit view, whatever the width of this build.
 class CRegistryKey {
 public:
-    CRegistryKey() : m_hKey(nullptr) {}
-    ~CRegistryKey()
-    {
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
-
     bool Open(HKEY root, const char* path, REGSAM access)
     {
 #ifdef _WIN64
         access |= KEY_WOW64_32KEY;
 #endif
-        return RegOpenKeyExA(root, path, 0, access, &m_hKey) == ERROR_SUCCESS;
+        return RegOpenKeyExA(root, path, 0, access, m_key.Receive()) == ERROR_SUCCESS;
     }
 
     // Reads a value's data as it lies, whatever its type; false when it is
     // missing or larger than `size`, which then holds the bytes read.
     bool QueryValue(const char* name, void* data, DWORD& size) const
     {
-        return RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+        return RegQueryValueExA(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
     }
 
 private:
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
-
-    HKEY m_hKey;
+    CUniqueKey m_key;
 };
 
 // Reads a text value into `buffer` of `size` bytes and keeps it terminated

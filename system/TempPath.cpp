@@ -1,9 +1,11 @@
-#include "TempPath.h"
+#include "system/TempPath.h"
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <cstring>
 
+// The product's fixed names; after the directory's own backslash they make a "\\", which Windows reads as one.
 const char kManifestFileName[] = "\\ZIDEVADID.INI";
 const char kSetupFileName[] = "\\ZIDEVADID.EXE";
 
@@ -17,4 +19,11 @@ void BuildTempFilePath(char (&path)[kTempPathSize], const char* fileName)
     lstrcpynA(path, directory, kTempPathSize);
     const size_t used = std::strlen(path);
     lstrcpynA(path + used, fileName, static_cast<int>(kTempPathSize - used));
+}
+
+void DiscardStaleCopy(const char* url, const char* path, PathFileExistsFn fileExists)
+{
+    DeleteUrlCacheEntryA(url);
+    if (fileExists && fileExists(path))
+        DeleteFileA(path);
 }

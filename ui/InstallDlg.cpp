@@ -1,19 +1,14 @@
-#include "InstallDlg.h"
+#include "ui/InstallDlg.h"
 
-#include "AfxSync.h"
-
-#include "InstallStatus.h"
-#include "InstallerApp.h"
-#include "ModuleLookUp.h"
-#include "Probes.h"
-#include "SignatureCheck.h"
-#include "TempPath.h"
-#include "Workers.h"
-#include "resource.h"
-
-#include <process.h>
-
-#include <cstring>
+#include "framework/AfxSync.h"
+#include "res/resource.h"
+#include "system/Launch.h"
+#include "system/ModuleLookUp.h"
+#include "system/Probes.h"
+#include "system/TempPath.h"
+#include "ui/InstallStatus.h"
+#include "ui/SignatureCheck.h"
+#include "ui/Workers.h"
 
 namespace {
 
@@ -24,6 +19,7 @@ namespace {
 CRITICAL_SECTION g_csDialogLife;
 CInstallDlg* g_pLiveDialog = nullptr;
 
+// The exit fade is defined by its steps, not by time: 3001 unpaced steps of alpha from 255 down to 0.
 const int kFadeSteps = 3000;
 const int kFadeStart = 255 * kFadeSteps;
 const int kFadeDecrement = 255;
@@ -56,12 +52,6 @@ HANDLE OpenSetupExclusively(const char* path)
     }
 }
 
-HANDLE StartWorker(unsigned(__stdcall* entry)(void*), CInstallDlg* dialog)
-{
-    unsigned threadId = 0;
-    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, entry, dialog, 0, &threadId));
-}
-
 }  // namespace
 
 const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
@@ -73,9 +63,9 @@ const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
     END_MESSAGE_MAP(),
 };
 
-CInstallDlg::CInstallDlg(CWnd* parent)
-    : CDialog(IDD_INSTALL_DIALOG, parent), m_pfnPathFileExists(nullptr), m_hShlwapi(nullptr), m_hUser32(nullptr),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_hVerifiedSetup(nullptr)
+CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent)
+    : CDialog(IDD_INSTALL_DIALOG, parent), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts)
 {
     InitializeLocksOnce();
     CCriticalSectionLock life(g_csDialogLife);
@@ -87,7 +77,6 @@ CInstallDlg::~CInstallDlg()
     CCriticalSectionLock life(g_csDialogLife);
     if (g_pLiveDialog == this)
         g_pLiveDialog = nullptr;
-    ReleaseVerifiedSetup();
 }
 
 const AFX_MSGMAP_ENTRY* CInstallDlg::GetMessageMap() const
@@ -97,7 +86,6 @@ const AFX_MSGMAP_ENTRY* CInstallDlg::GetMessageMap() const
 
 bool CInstallDlg::TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view)
 {
-    std::memset(&view, 0, sizeof(view));
     CCriticalSectionLock life(g_csDialogLife);
     CInstallDlg* live = g_pLiveDialog;
     if (!dialog || dialog != live)
@@ -107,8 +95,7 @@ bool CInstallDlg::TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view
     lstrcpynA(view.szUrl, live->m_strUrl, sizeof(view.szUrl));
     view.pfnPathFileExists = live->m_pfnPathFileExists;
     if (forRunner) {
-        view.hVerifiedSetup = live->m_hVerifiedSetup;
-        live->m_hVerifiedSetup = nullptr;
+        view.hVerifiedSetup.Reset(live->m_hVerifiedSetup.Release());
         view.pszVerb = GetLaunchVerb();
     }
     return true;
@@ -137,35 +124,33 @@ BOOL CInstallDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    SetWindowText(theApp.m_strTitle);
-    SetDlgItemTextA(m_hWnd, IDOK, theApp.m_strRetry);
-    SetDlgItemTextA(m_hWnd, IDCANCEL, theApp.m_strExit);
+    SetWindowText(m_texts.m_strTitle);
+    SetDlgItemTextA(m_hWnd, IDOK, m_texts.m_strRetry);
+    SetDlgItemTextA(m_hWnd, IDCANCEL, m_texts.m_strExit);
 
     SetTopmost(true);
 
-    m_hUser32 = LoadLibraryA("USER32.dll");
+    m_hUser32.Reset(LoadLibraryA("USER32.dll"));
     SetWindowLongA(m_hWnd, GWL_EXSTYLE, GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
-    if (m_hUser32)
-        SetLayeredAttributes(m_hWnd, 0, 255, LWA_ALPHA);
+    SetLayeredAttributes(m_hWnd, 0, 255, LWA_ALPHA);
 
-    m_hShlwapi = LoadLibraryA("shlwapi.dll");
-    if (m_hShlwapi)
-        m_pfnPathFileExists = LookUp<PathFileExistsFn>(m_hShlwapi, "PathFileExistsA");
+    m_hShlwapi.Reset(LoadLibraryA("shlwapi.dll"));
+    if (m_hShlwapi.IsValid())
+        m_pfnPathFileExists = LookUp<PathFileExistsFn>(m_hShlwapi.Get(), "PathFileExistsA");
 
     m_wndProgress.SetRange(0, 100);
-    m_strUrl = theApp.m_strDownloadUrl;
-    SetStatus(theApp.m_strConnecting);
+    SetStatus(m_texts.m_strConnecting);
     StartDownload();
     return TRUE;
 }
 
 BOOL CInstallDlg::SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags)
 {
-    if (!m_hUser32)
+    if (!m_hUser32.IsValid())
         return TRUE;
     typedef BOOL(WINAPI * SetLayeredWindowAttributesFn)(HWND, COLORREF, BYTE, DWORD);
     const SetLayeredWindowAttributesFn setAttributes =
-        LookUp<SetLayeredWindowAttributesFn>(m_hUser32, "SetLayeredWindowAttributes");
+        LookUp<SetLayeredWindowAttributesFn>(m_hUser32.Get(), "SetLayeredWindowAttributes");
     if (!setAttributes)
         return FALSE;
     return setAttributes(window, key, alpha, flags);
@@ -173,13 +158,12 @@ BOOL CInstallDlg::SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DW
 
 void CInstallDlg::StartDownload()
 {
-    HANDLE worker = StartWorker(DownloadThreadProc, this);
-    if (worker) {
+    // Nobody waits for a worker: its handle is closed as soon as it runs.
+    if (StartThread(DownloadThreadProc, this).IsValid()) {
         g_bCancel = 0;
         EnableWindow(GetDlgItem(IDOK), FALSE);
-        CloseHandle(worker);
     } else {
-        SetStatus(theApp.m_strSystemError);
+        SetStatus(m_texts.m_strSystemError);
         OfferRetry();
     }
 }
@@ -192,7 +176,7 @@ void CInstallDlg::OnOK()
     if (!IsWindowEnabled(GetDlgItem(IDOK)))
         return;
     m_wndProgress.SetRange(0, 100);
-    SetStatus(theApp.m_strConnecting);
+    SetStatus(m_texts.m_strConnecting);
     StartDownload();
 }
 
@@ -201,16 +185,10 @@ void CInstallDlg::OnCancel()
     InterlockedExchange(&g_bCancel, 1);
     for (int n = kFadeStart; n >= 0; n -= kFadeDecrement)
         SetLayeredAttributes(m_hWnd, 0, static_cast<BYTE>(n / kFadeSteps), LWA_ALPHA);
-    if (m_hUser32) {
-        FreeLibrary(m_hUser32);
-        m_hUser32 = nullptr;
-    }
-    if (m_hShlwapi) {
-        // The exe imports shlwapi itself, so this only drops our reference:
-        // a worker's copy of PathFileExistsA stays callable.
-        FreeLibrary(m_hShlwapi);
-        m_hShlwapi = nullptr;
-    }
+    m_hUser32.Reset();
+    // The exe imports shlwapi itself, so this only drops our reference: a
+    // worker's copy of PathFileExistsA stays callable.
+    m_hShlwapi.Reset();
     CDialog::OnCancel();
 }
 
@@ -233,14 +211,6 @@ void CInstallDlg::SetStatus(const char* text)
     m_wndStatus.SetWindowText(text);
 }
 
-void CInstallDlg::ReleaseVerifiedSetup()
-{
-    if (m_hVerifiedSetup) {
-        CloseHandle(m_hVerifiedSetup);
-        m_hVerifiedSetup = nullptr;
-    }
-}
-
 void CInstallDlg::OnDownloadDone()
 {
     char path[kTempPathSize];
@@ -249,27 +219,19 @@ void CInstallDlg::OnDownloadDone()
     // Held from before the check until the runner has started the setup:
     // others may read it, but nobody can write, delete or rename it, so the
     // bytes that were verified are the bytes that run.
-    ReleaseVerifiedSetup();
-    HANDLE held = OpenSetupExclusively(path);
-    if (held == INVALID_HANDLE_VALUE || !VerifySetupSignature(path)) {
-        if (held != INVALID_HANDLE_VALUE)
-            CloseHandle(held);
-        SetStatus(theApp.m_strVerifyFailed);
+    m_hVerifiedSetup.Reset(OpenSetupExclusively(path));
+    if (!m_hVerifiedSetup.IsValid() || !VerifySetupSignature(path)) {
+        m_hVerifiedSetup.Reset();
+        SetStatus(m_texts.m_strVerifyFailed);
         OfferRetry();
         return;
     }
-    m_hVerifiedSetup = held;
 
-    SetStatus(theApp.m_strInstalling);
+    SetStatus(m_texts.m_strInstalling);
     SetTopmost(false);
-    HANDLE runner = StartWorker(InstallThreadProc, this);
-    if (runner) {
-        CloseHandle(runner);
-    } else {
-        ReleaseVerifiedSetup();
-        SetStatus(theApp.m_strSystemError);
-        OfferRetry();
-        SetTopmost(true);
+    if (!StartThread(InstallThreadProc, this).IsValid()) {
+        m_hVerifiedSetup.Reset();
+        OnInstallStatus(STATUS_INSTALL_FAILED, 0);
     }
 }
 
@@ -279,25 +241,25 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
     case STATUS_DOWNLOAD_FAILED:
         OfferRetry();
         m_wndProgress.SetPos(0);
-        SetStatus(theApp.m_strDownloadFailed);
+        SetStatus(m_texts.m_strDownloadFailed);
         break;
     case STATUS_DOWNLOAD_DONE:
         OnDownloadDone();
         break;
     case STATUS_DOWNLOAD_STARTED:
-        SetStatus(theApp.m_strDownloading);
+        SetStatus(m_texts.m_strDownloading);
         break;
     case STATUS_INSTALL_FAILED:
-        SetStatus(theApp.m_strSystemError);
+        SetStatus(m_texts.m_strSystemError);
         OfferRetry();
         SetTopmost(true);
         break;
     case STATUS_INSTALL_DONE:
         ShowWindow(GetDlgItem(IDOK), SW_HIDE);
         ShowWindow(GetDlgItem(IDC_PROGRESS), SW_HIDE);
-        SetDlgItemTextA(m_hWnd, IDCANCEL, theApp.m_strFinish);
+        SetDlgItemTextA(m_hWnd, IDCANCEL, m_texts.m_strFinish);
         ShowWindow(GetDlgItem(IDCANCEL), SW_SHOW);
-        SetStatus(theApp.m_strInstalled);
+        SetStatus(m_texts.m_strInstalled);
         UpdateWindow(m_hWnd);
         break;
     default:
@@ -337,6 +299,7 @@ LRESULT CInstallDlg::OnQueryDragIcon(WPARAM, LPARAM)
     return reinterpret_cast<LRESULT>(m_hIcon);
 }
 
+// In the product's map, yet passed on: the dialog manager turns a close into IDCANCEL, so closing is Exit.
 LRESULT CInstallDlg::OnClose(WPARAM, LPARAM)
 {
     return Default();

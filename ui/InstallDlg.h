@@ -1,9 +1,10 @@
 #pragma once
 
-#include "AfxDialog.h"
-#include "AfxString.h"
-
-typedef BOOL(WINAPI* PathFileExistsFn)(LPCSTR path);
+#include "framework/AfxDialog.h"
+#include "framework/AfxHandle.h"
+#include "framework/AfxString.h"
+#include "system/TempPath.h"
+#include "ui/MessageSet.h"
 
 // What a worker keeps of the dialog. Workers may outlive the dialog object
 // (Exit ends the modal run at once and nobody waits for a worker), so a
@@ -11,27 +12,30 @@ typedef BOOL(WINAPI* PathFileExistsFn)(LPCSTR path);
 // touches the object afterwards; a window handle of a window that has gone
 // is harmless to send to.
 struct CWorkerView {
-    HWND hDialog;
-    HWND hProgress;
-    char szUrl[512];
-    PathFileExistsFn pfnPathFileExists;
-    HANDLE hVerifiedSetup;  // the runner's: the verified setup, held open
-    const char* pszVerb;    // the runner's: the launch verb
+    HWND hDialog = nullptr;
+    HWND hProgress = nullptr;
+    char szUrl[512] = {};
+    PathFileExistsFn pfnPathFileExists = nullptr;  // valid while the process runs: shlwapi is also imported
+    CUniqueFile hVerifiedSetup;      // the runner's: the verified setup, held open
+    const char* pszVerb = nullptr;   // the runner's: the launch verb
 };
 
 // The install dialog: status line, progress bar, Retry and Exit.
 class CInstallDlg : public CDialog {
 public:
-    explicit CInstallDlg(CWnd* parent);
+    // `texts` must outlive the dialog; `downloadUrl` is copied.
+    CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent);
     ~CInstallDlg() override;
 
     // Fills `view` for a worker started with `dialog`; false when there is no
     // such dialog any more. For the runner it also takes over the held setup.
     static bool TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view);
 
+    // The optional file-existence test for the download worker: null when
+    // shlwapi or its entry is missing, and the old setup then stays.
     PathFileExistsFn m_pfnPathFileExists;
-    HMODULE m_hShlwapi;
-    HMODULE m_hUser32;
+    CUniqueModule m_hShlwapi;
+    CUniqueModule m_hUser32;
     CString m_strUrl;
     CStatic m_wndStatus;
     CProgressCtrl m_wndProgress;
@@ -58,13 +62,13 @@ private:
     void OfferRetry();
     void SetTopmost(bool topmost);
     void SetStatus(const char* text);
-    void ReleaseVerifiedSetup();
 
     static const AFX_MSGMAP_ENTRY kMessageMap[];
 
+    const MessageSet& m_texts;
     // The verified setup, held open from before its check until the runner
     // has started it, so that nobody can change it in between.
-    HANDLE m_hVerifiedSetup;
+    CUniqueFile m_hVerifiedSetup;
 };
 
 // The About box of the system menu.

@@ -1,20 +1,19 @@
-#include "SignatureCheck.h"
+#include "ui/SignatureCheck.h"
 
-#include "OsVersion.h"
-#include "SignatureVerdict.h"
+#include "framework/AfxHandle.h"
+#include "system/OsVersion.h"
+#include "ui/SignatureVerdict.h"
 
-#include <windows.h>
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
-
-#include <cstring>
 
 // The build names the publisher, INSTALLER_SETUP_PUBLISHER ("" for any).
 
 namespace {
 
-GUID kPublishedSoftwareAction = {0x64B9D180, 0x8DA2, 0x11CF, {0x87, 0x36, 0x00, 0xAA, 0x00, 0xA4, 0x85, 0xEB}};
+// The Authenticode action of Windows 2000 and NT 5.2, which predate the generic one.
+GUID kPublishedSoftwareAction = WIN_SPUB_ACTION_PUBLISHED_SOFTWARE;
 GUID kPeImageSubject = WIN_TRUST_SUBJTYPE_PE_IMAGE;
 GUID kGenericVerifyAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
 
@@ -22,28 +21,29 @@ GUID kGenericVerifyAction = WINTRUST_ACTION_GENERIC_VERIFY_V2;
 // the early form, without dwUIContext and what follows.
 const DWORD kWinTrustDataEarlySize = offsetof(WINTRUST_DATA, dwProvFlags) + sizeof(DWORD);
 
+BOOL WINAPI CloseCertStore(HCERTSTORE store)
+{
+    return CertCloseStore(store, 0);
+}
+
+typedef CUniqueAny<HCERTSTORE, CloseCertStore> CCertStore;
+typedef CUniqueAny<HCRYPTMSG, CryptMsgClose> CCryptMessage;
+typedef CUniqueAny<PCCERT_CONTEXT, CertFreeCertificateContext> CCertContext;
+
 // A wide copy of an ANSI text, in the system code page; empty on failure.
 class CWideText {
 public:
-    explicit CWideText(const char* text) : m_pText(nullptr)
+    explicit CWideText(const char* text)
     {
         const int length = lstrlenA(text) + 1;
-        m_pText = static_cast<WCHAR*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length * sizeof(WCHAR)));
-        if (m_pText)
-            MultiByteToWideChar(CP_ACP, 0, text, -1, m_pText, length);
+        m_text.Reset(LocalAlloc(LPTR, length * sizeof(WCHAR)));
+        if (m_text.IsValid())
+            MultiByteToWideChar(CP_ACP, 0, text, -1, static_cast<WCHAR*>(m_text.Get()), length);
     }
-    ~CWideText()
-    {
-        if (m_pText)
-            HeapFree(GetProcessHeap(), 0, m_pText);
-    }
-    const WCHAR* Get() const { return m_pText ? m_pText : L""; }
+    const WCHAR* Get() const { return m_text.IsValid() ? static_cast<const WCHAR*>(m_text.Get()) : L""; }
 
 private:
-    CWideText(const CWideText&) = delete;
-    CWideText& operator=(const CWideText&) = delete;
-
-    WCHAR* m_pText;
+    CUniqueLocal m_text;
 };
 
 uint32_t VerifyEarly(const WCHAR* path)
@@ -83,27 +83,22 @@ uint32_t VerifyGeneric(const WCHAR* path)
 void ReadSignerName(const WCHAR* path, char* name, DWORD size)
 {
     name[0] = '\0';
-    HCERTSTORE store = nullptr;
-    HCRYPTMSG message = nullptr;
+    CCertStore store;
+    CCryptMessage message;
     if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, path, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
-                          CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, &store, &message, nullptr))
+                          CERT_QUERY_FORMAT_FLAG_BINARY, 0, nullptr, nullptr, nullptr, store.Receive(),
+                          message.Receive(), nullptr))
         return;
     DWORD infoSize = 0;
-    if (CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &infoSize) && infoSize > 0) {
-        CERT_INFO* info = static_cast<CERT_INFO*>(HeapAlloc(GetProcessHeap(), 0, infoSize));
-        if (info && CryptMsgGetParam(message, CMSG_SIGNER_CERT_INFO_PARAM, 0, info, &infoSize)) {
-            PCCERT_CONTEXT signer = CertFindCertificateInStore(store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
-                                                               CERT_FIND_SUBJECT_CERT, info, nullptr);
-            if (signer) {
-                CertGetNameStringA(signer, CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, size);
-                CertFreeCertificateContext(signer);
-            }
-        }
-        if (info)
-            HeapFree(GetProcessHeap(), 0, info);
-    }
-    CryptMsgClose(message);
-    CertCloseStore(store, 0);
+    if (!CryptMsgGetParam(message.Get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, nullptr, &infoSize) || infoSize == 0)
+        return;
+    const CUniqueLocal info(LocalAlloc(LMEM_FIXED, infoSize));
+    if (!info.IsValid() || !CryptMsgGetParam(message.Get(), CMSG_SIGNER_CERT_INFO_PARAM, 0, info.Get(), &infoSize))
+        return;
+    const CCertContext signer(CertFindCertificateInStore(store.Get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0,
+                                                         CERT_FIND_SUBJECT_CERT, info.Get(), nullptr));
+    if (signer.IsValid())
+        CertGetNameStringA(signer.Get(), CERT_NAME_ATTR_TYPE, 0, const_cast<char*>(szOID_COMMON_NAME), name, size);
 }
 
 }  // namespace

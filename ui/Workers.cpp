@@ -1,33 +1,20 @@
-#include "Workers.h"
+#include "ui/Workers.h"
 
-#include "AfxSync.h"
+#include "framework/AfxHandle.h"
+#include "framework/AfxSync.h"
+#include "res/resource.h"
+#include "system/Launch.h"
+#include "system/TempPath.h"
+#include "ui/InstallDlg.h"
+#include "ui/InstallStatus.h"
+#include "ui/ProgressPercent.h"
 
-#include "InstallDlg.h"
-#include "InstallStatus.h"
-#include "ProgressPercent.h"
-#include "TempPath.h"
-#include "resource.h"
-
-#include <shellapi.h>
-#include <wininet.h>
-
-#include <cstring>
+#include <commctrl.h>
 
 CRITICAL_SECTION g_csWorker;
 volatile LONG g_bCancel = 0;
 
 namespace {
-
-// A COM apartment for the current thread, for the download service.
-class CComApartment {
-public:
-    CComApartment() { CoInitialize(nullptr); }
-    ~CComApartment() { CoUninitialize(); }
-
-private:
-    CComApartment(const CComApartment&) = delete;
-    CComApartment& operator=(const CComApartment&) = delete;
-};
 
 void SendStatus(HWND dialog, InstallStatus status)
 {
@@ -97,7 +84,7 @@ STDMETHODIMP CDownloadCallback::OnObjectAvailable(REFIID, IUnknown*)
 unsigned __stdcall DownloadThreadProc(void* dialog)
 {
     CCriticalSectionLock lock(g_csWorker);
-    CComApartment apartment;
+    const CComApartment apartment;
     CWorkerView view;
     if (!CInstallDlg::TakeWorkerView(dialog, false, view))
         return 0;
@@ -109,10 +96,7 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
 
     char path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
-    // A fresh copy from the server, never a cached one or an old file.
-    DeleteUrlCacheEntryA(view.szUrl);
-    if (view.pfnPathFileExists && view.pfnPathFileExists(path))
-        DeleteFileA(path);
+    DiscardStaleCopy(view.szUrl, path, view.pfnPathFileExists);
 
     const HRESULT result = URLDownloadToFileA(nullptr, view.szUrl, path, 0, &callback);
     SendStatus(view.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
@@ -129,29 +113,17 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     char path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
 
-    SHELLEXECUTEINFOA request;
-    std::memset(&request, 0, sizeof(request));
-    request.cbSize = sizeof(request);
-    // FLAG_NO_UI: a failed start is reported on the status line, not by a
-    // box of the shell's own.
-    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    request.lpVerb = view.pszVerb;
-    request.lpFile = path;
-    request.lpParameters = "/S";
-    request.nShow = SW_SHOW;
-    const BOOL started = ShellExecuteExA(&request);
+    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, "/S");
     // The setup process has the file open now, or will never run: either way
     // the verified bytes no longer need guarding.
-    if (view.hVerifiedSetup)
-        CloseHandle(view.hVerifiedSetup);
+    view.hVerifiedSetup.Reset();
 
     InstallStatus outcome = STATUS_INSTALL_FAILED;
-    if (started && request.hProcess) {
-        WaitForSingleObject(request.hProcess, INFINITE);
+    if (setup.IsValid()) {
+        WaitForSingleObject(setup.Get(), INFINITE);
         DWORD exitCode = 1;
-        if (GetExitCodeProcess(request.hProcess, &exitCode) && exitCode == 0)
+        if (GetExitCodeProcess(setup.Get(), &exitCode) && exitCode == 0)
             outcome = STATUS_INSTALL_DONE;
-        CloseHandle(request.hProcess);
     }
     SendStatus(view.hDialog, outcome);
     return 0;

@@ -9,7 +9,7 @@ extern CRITICAL_SECTION g_csWorker;
 // 1 once the user has asked to leave; the download stops at its next report.
 extern volatile LONG g_bCancel;
 
-// Thread entries for _beginthreadex; the argument is the CInstallDlg.
+// Thread entries for StartThread; the argument is the CInstallDlg.
 unsigned __stdcall DownloadThreadProc(void* dialog);
 unsigned __stdcall InstallThreadProc(void* dialog);
 

@@ -1,4 +1,4 @@
-#include "LaunchVerb.h"
+#include "system/LaunchVerb.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "MessageSet.h"
+#include "app/MessageSet.h"
 
-#include "ExpectedMessages.h"
-#include "TextEncoding.h"
+#include "tests/portable/ExpectedMessages.h"
+#include "tests/portable/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ TEST(MessageSet, FillsEverySlotFromTheColumnOfTheWholeLanguageId)
     };
     for (const LanguageCase& c : cases) {
         MessageSet set;
-        set.FillMessageSet(c.langId);
+        FillMessageSet(set, c.langId);
         for (int slot = 0; slot < MSG_SLOT_COUNT; ++slot) {
             const std::string expected = Expected(slot, c.column);
             ASSERT_FALSE(expected.empty()) << "slot " << slot;

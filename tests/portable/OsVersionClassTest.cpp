@@ -1,4 +1,4 @@
-#include "OsVersionClass.h"
+#include "system/OsVersionClass.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ProgressPercent.h"
+#include "ui/ProgressPercent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "SignatureVerdict.h"
+#include "ui/SignatureVerdict.h"
 
 #include <gtest/gtest.h>
 

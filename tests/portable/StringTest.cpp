@@ -1,4 +1,4 @@
-#include "AfxString.h"
+#include "framework/AfxString.h"
 
 #include <gtest/gtest.h>
 

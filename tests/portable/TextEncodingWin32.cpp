@@ -1,4 +1,4 @@
-#include "TextEncoding.h"
+#include "tests/portable/TextEncoding.h"
 
 #include <windows.h>
 

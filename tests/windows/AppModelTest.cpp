@@ -1,4 +1,4 @@
-#include "AfxWin.h"
+#include "framework/AfxWin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DllSearch.h"
+#include "system/DllSearch.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "Workers.h"
+#include "ui/Workers.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

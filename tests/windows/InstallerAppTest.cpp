@@ -1,4 +1,5 @@
-#include "InstallerApp.h"
+#include "app/InstallerApp.h"
+#include "app/MessageSet.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ TEST(InstallerApp, SecondInstanceEndsBeforeFillingTheTexts)
 
     CInstallerApp second;
     EXPECT_FALSE(second.InitInstance());
-    EXPECT_EQ(nullptr, second.m_hMutex);
+    EXPECT_EQ(nullptr, second.m_hMutex.Get());
     EXPECT_TRUE(second.m_strTitle.IsEmpty());
     EXPECT_EQ(0, second.ExitInstance());
 
@@ -32,12 +33,12 @@ TEST(InstallerApp, HoldsTheMutexUntilExitInstance)
 {
     CInstallerApp app;
     EXPECT_FALSE(app.InitInstance());
-    EXPECT_NE(nullptr, app.m_hMutex);
+    EXPECT_NE(nullptr, app.m_hMutex.Get());
     EXPECT_TRUE(MutexExists());
     EXPECT_STREQ(MessageColumnForLanguage(GetSystemDefaultLangID())[MSG_TITLE], app.m_strTitle);
 
     EXPECT_EQ(0, app.ExitInstance());
-    EXPECT_EQ(nullptr, app.m_hMutex);
+    EXPECT_EQ(nullptr, app.m_hMutex.Get());
     EXPECT_FALSE(MutexExists());
 }
 

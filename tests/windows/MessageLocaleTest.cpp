@@ -1,9 +1,10 @@
 // Run once per system locale (LC_ALL): the installer's texts, as the ANSI
 // window functions of that system read them, are the texts of the language
 // that the locale selects.
-#include "ExpectedMessages.h"
-#include "InstallerApp.h"
-#include "TextEncoding.h"
+#include "app/InstallerApp.h"
+#include "app/MessageSet.h"
+#include "tests/portable/ExpectedMessages.h"
+#include "tests/portable/TextEncoding.h"
 
 #include <gtest/gtest.h>
 

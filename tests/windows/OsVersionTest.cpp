@@ -1,6 +1,6 @@
 // Run once per Windows version of the prefix (WINE_WINDOWS_VERSION): the
 // class and the exact tests agree with what the system reports.
-#include "OsVersion.h"
+#include "system/OsVersion.h"
 
 #include <gtest/gtest.h>
 

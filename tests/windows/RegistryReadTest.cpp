@@ -1,14 +1,13 @@
 // What the installer reads from the registry, against the real registry of
 // the test's own prefix.
-#include "InstallerApp.h"
-#include "Probes.h"
+#include "app/InstallerApp.h"
+#include "app/UpdateManifest.h"
+#include "system/OsVersion.h"
+#include "system/Probes.h"
 
 #include <gtest/gtest.h>
 
-#include "OsVersion.h"
-
 #include <cstring>
-
 #include <string>
 #include <vector>
 

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Owns one handle of a kind: `Close` releases it, and `InvalidValue` (0 for
+// null, -1 for INVALID_HANDLE_VALUE) is the value that owns nothing. Not
+// copyable; Release hands the handle over, Reset closes it at once.
+template <typename Handle, auto Close, intptr_t InvalidValue = 0>
+class CUniqueAny {
+public:
+    CUniqueAny() : m_value(Invalid()) {}
+    explicit CUniqueAny(Handle value) : m_value(value) {}
+    ~CUniqueAny() { Reset(); }
+
+    Handle Get() const { return m_value; }
+    bool IsValid() const { return m_value != Invalid(); }
+
+    void Reset(Handle value = Invalid())
+    {
+        if (IsValid())
+            Close(m_value);
+        m_value = value;
+    }
+    Handle Release()
+    {
+        const Handle value = m_value;
+        m_value = Invalid();
+        return value;
+    }
+    // For a function that writes a new handle through a pointer.
+    Handle* Receive()
+    {
+        Reset();
+        return &m_value;
+    }
+
+private:
+    CUniqueAny(const CUniqueAny&) = delete;
+    CUniqueAny& operator=(const CUniqueAny&) = delete;
+
+    static Handle Invalid() { return reinterpret_cast<Handle>(InvalidValue); }
+
+    Handle m_value;
+};
+
+// Most kernel functions answer null for no handle; CreateFile answers
+// INVALID_HANDLE_VALUE.
+typedef CUniqueAny<HANDLE, CloseHandle> CUniqueHandle;
+typedef CUniqueAny<HANDLE, CloseHandle, -1> CUniqueFile;
+typedef CUniqueAny<HKEY, RegCloseKey> CUniqueKey;
+typedef CUniqueAny<HMODULE, FreeLibrary> CUniqueModule;
+typedef CUniqueAny<HLOCAL, LocalFree> CUniqueLocal;
+
+// A COM apartment for the current thread, left when the object goes; a
+// failed entry leaves nothing to leave.
+class CComApartment {
+public:
+    CComApartment() : m_bEntered(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~CComApartment()
+    {
+        if (m_bEntered)
+            CoUninitialize();
+    }
+
+private:
+    CComApartment(const CComApartment&) = delete;
+    CComApartment& operator=(const CComApartment&) = delete;
+
+    bool m_bEntered;
+};

@@ -1,0 +1,24 @@
+#include "system/Launch.h"
+
+#include <process.h>
+#include <shellapi.h>
+
+CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument)
+{
+    unsigned threadId = 0;
+    return CUniqueHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, entry, argument, 0, &threadId)));
+}
+
+CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters)
+{
+    SHELLEXECUTEINFOA request = {};
+    request.cbSize = sizeof(request);
+    // Without FLAG_NO_UI the shell shows a box of its own ("Path not found")
+    // when the file is missing; a failed launch is the caller's to report.
+    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    request.lpVerb = verb;
+    request.lpFile = file;
+    request.lpParameters = parameters;
+    request.nShow = SW_SHOW;
+    return CUniqueHandle(ShellExecuteExA(&request) ? request.hProcess : nullptr);
+}

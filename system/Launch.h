@@ -1,0 +1,13 @@
+#pragma once
+
+#include "framework/AfxHandle.h"
+
+// Runs `entry(argument)` on a new thread. The thread's handle, or none when
+// it could not be started; dropping the handle leaves the thread running.
+CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument);
+
+// Starts `file` through the shell with `verb` ("runas", or "" for the
+// file's default action) and `parameters` (or none), showing no error box of
+// the shell's own when that fails. The new process's handle, or none when
+// nothing was started.
+CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters);
