@@ -14,16 +14,16 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import facts  # noqa: E402
 import world  # noqa: E402
-from world import MB_OK, World  # noqa: E402
+from world import IDCANCEL, IDOK, World  # noqa: E402
 
 SOURCE = world.SOURCE
 RESULTS = os.path.join(SOURCE, "build", "bench", "results.md")
 REFERENCE = os.path.join(world.TOOLS, "reference_fetch.exe")
 # What ships is the 32-bit exe, whichever build the timings run.
 SHIPPED_INSTALLER = os.path.join(SOURCE, "build", "windows", "DA_Razi.exe")
-STATUS, IDCANCEL = 1000, 2
-MANIFEST_URL = "https://localhost:8443/pweb/download/da_razi_update.ini"
+MANIFEST_URL = "https://localhost:8443/" + world.MANIFEST_PATH
 
 
 def median(values):
@@ -50,7 +50,7 @@ def run_wine(w, command, until=None, timeout=60):
     """Wall time of a Windows program from its start until it ends, or until
     `until()` holds."""
     started = time.perf_counter()
-    process = w._spawn(["wine"] + command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = w.start_program(*command)
     deadline = started + timeout
     while time.perf_counter() < deadline:
         if until and until():
@@ -124,15 +124,13 @@ def download(runs, mebibytes):
     against the reference's, and the installer's peak working set."""
     installer, reference, memory = [], [], []
     with World(setup=None) as w:
-        big = os.path.join(w.root, world.SETUP_PATH)
-        with open(big, "wb") as f:
-            f.write(os.urandom(1 << 20) * mebibytes)
+        w.write_file(world.SETUP_PATH, os.urandom(1 << 20) * mebibytes)
         url_path = "/" + world.SETUP_PATH
         for run in range(runs):
             process = w.start_installer()
             w.wait_window()
-            w.press(MB_OK)
-            w.wait_for(lambda win: "Verify" in win.controls.get(STATUS, {}).get("text", ""), 300)
+            w.press(IDOK)
+            w.wait_status(facts.ENGLISH["verify_failed"], 300)
             memory.append(peak_working_set_kib(w))
             seconds, sent = transfer_seconds(w, url_path)
             installer.append(seconds)
@@ -152,9 +150,9 @@ def dialog_and_fade(runs):
         for run in range(runs):
             process = w.start_installer()
             w.wait_window()
-            w.press(MB_OK)
+            w.press(IDOK)
             started = time.perf_counter()
-            w.wait_for(lambda win: STATUS in win.controls, 30)
+            w.wait_for(lambda win: win.status is not None, 30)
             opening.append(time.perf_counter() - started)
             w.press(IDCANCEL)
             started = time.perf_counter()

@@ -10,37 +10,34 @@ import sys
 import time
 
 import world
-from world import MB_OK, World, run_suite
+from facts import ABOUT_CAPTION, ENGLISH, IDM_ABOUTBOX
+from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World, run_suite
 
-IDOK, IDCANCEL, STATUS = 1, 2, 1000
-WM_SYSCOMMAND, IDM_ABOUTBOX = 0x0112, 0x0010
 REFUSED = world.manifest(address="https://localhost:8444/setup.exe")
-VERIFY_FAILED = ("Verify the signature of installation file failed, current installation did not succeed, "
-                 "please retry!")
 
 
-def status_is(text):
-    return lambda w: w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == text, 60)
+def status_is(slot):
+    return lambda w: w.wait_status(ENGLISH[slot], 60)
 
 
 def through_credentials(then=None):
     def reach(w):
         w.wait_window()
-        w.press(MB_OK)
+        w.press(IDOK)
         if then:
             then(w)
     return reach
 
 
 def about_box(w):
-    through_credentials(status_is("Get installation file from ZELK Server, please wait..."))(w)
+    through_credentials(status_is("downloading"))(w)
     w.post(WM_SYSCOMMAND, IDM_ABOUTBOX)
-    w.wait_window(window="About DA_Razi")
+    w.wait_window(window=ABOUT_CAPTION)
 
 
 def screen(w):
     """What the user sees, in a form that can be compared."""
-    return [(win.caption, win.text, win.controls.get(STATUS, {}).get("text")) for win in w.windows_now()]
+    return [(win.caption, win.text, win.status) for win in w.windows_now()]
 
 
 def second_instance(settings, reach, manifest_stage=False):
@@ -76,12 +73,11 @@ def retry_hammered():
     """Failed downloads, Retry posted every 150 ms, enabled or not."""
     with World(setup="unsigned", setup_fault="drip 65536 0.3") as w:
         installer = w.start_installer()
-        through_credentials(status_is(VERIFY_FAILED))(w)
+        through_credentials(status_is("verify_failed"))(w)
         code, _, lines = w.driver("hammer", IDOK, 40, 150)
         assert code == 0 and lines and lines[-1].startswith("posted"), lines
         enabled = int(lines[-1].split()[3])
-        w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") == VERIFY_FAILED
-                             and win.controls[IDOK]["enabled"], 60)
+        w.wait_for(lambda win: win.status == ENGLISH["verify_failed"] and win.controls[IDOK]["enabled"], 60)
         time.sleep(3)
         downloads = sorted((float(r[0]), float(r[1])) for r in w.requests() if r[2].endswith("setup.exe"))
         for (_, end), (start, _) in zip(downloads, downloads[1:]):
@@ -102,18 +98,16 @@ CASES = [
     ("second at the offline box", lambda: second_instance(dict(online=False), lambda w: w.wait_window())),
     ("second at the cannot-elevate box", lambda: second_instance(dict(enable_lua=0), lambda w: w.wait_window())),
     ("second at the credentials box", lambda: second_instance({}, lambda w: w.wait_window())),
-    ("second while downloading", lambda: second_instance(dict(setup_fault="stall"), through_credentials(
-        status_is("Get installation file from ZELK Server, please wait...")))),
-    ("second at download failed", lambda: second_instance(dict(manifest_text=REFUSED), through_credentials(
-        status_is("Get installation file from ZELK Server failed, please check your network and retry!")))),
-    ("second at verify failed", lambda: second_instance(dict(setup="unsigned"), through_credentials(
-        status_is(VERIFY_FAILED)))),
-    ("second while installing", lambda: second_instance(dict(setup_behaviour="0 60000"), through_credentials(
-        status_is("installing, please wait...")))),
-    ("second at install failed", lambda: second_instance(dict(setup_behaviour="1 0"), through_credentials(
-        status_is("Installation failed, system error, please retry!")))),
-    ("second at installed", lambda: second_instance({}, through_credentials(
-        status_is("Installed successfully, welcome to ZELK online Banking!")))),
+] + [
+    ("second %s" % stage, lambda settings=settings, slot=slot: second_instance(settings, through_credentials(
+        status_is(slot))))
+    for stage, settings, slot in (("while downloading", dict(setup_fault="stall"), "downloading"),
+                                  ("at download failed", dict(manifest_text=REFUSED), "download_failed"),
+                                  ("at verify failed", dict(setup="unsigned"), "verify_failed"),
+                                  ("while installing", dict(setup_behaviour="0 60000"), "installing"),
+                                  ("at install failed", dict(setup_behaviour="1 0"), "system_error"),
+                                  ("at installed", {}, "installed"))
+] + [
     ("second over the About box", lambda: second_instance(dict(setup_fault="stall"), about_box)),
     ("Retry pressed again and again", retry_hammered),
 ]

@@ -14,7 +14,7 @@ correct, and only a crash, a hang or a third outcome fails.
 import sys
 import time
 
-from world import MB_CANCEL, World, run_suite
+from world import IDCANCEL, World, run_suite
 
 ADDRESS = "https://localhost:8443/pweb/download/setup.exe"
 NOISE = bytes((i * 7919 + 13) % 256 for i in range(4096))
@@ -84,7 +84,7 @@ def outcome_of(manifest_bytes):
         installer = w.start_installer()
         code, windows, lines = w.driver("quiet", 15000)
         if windows:
-            w.press(MB_CANCEL)
+            w.press(IDCANCEL)
             exit_code = w.wait_exit(installer, 20)
             return BOX, exit_code, time.time() - started
         exit_code = w.wait_exit(installer, 30)

@@ -11,49 +11,20 @@ import sys
 import time
 
 import world
-from startup_test import NEED_ADMIN, TITLE, expect_box, main
-from world import MB_CANCEL, MB_OK, World
+from facts import (ABOUT_CAPTION, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX, INSTALL_STATUS_CODES, TEXTS,
+                   WM_INSTALL_STATUS)
+from startup_test import expect_box, main
+from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
 
 SCENARIOS = {}
 
-IDOK, IDCANCEL, IDC_STATUS, IDC_PROGRESS = 1, 2, 1000, 1003
-WM_INSTALL_STATUS, WM_SYSCOMMAND = 3023, 0x0112
 SETUP_COMMAND = '"C:\\users\\%s\\Temp\\\\ZIDEVADID.EXE" /S'
-
-TEXTS = {
-    "en_US.UTF-8": {
-        "connecting": "Accessing ZELK Server to install, please wait...",
-        "downloading": "Get installation file from ZELK Server, please wait...",
-        "download_failed": "Get installation file from ZELK Server failed, please check your network and retry!",
-        "verify_failed": "Verify the signature of installation file failed, current installation did not succeed, "
-                         "please retry!",
-        "installed": "Installed successfully, welcome to ZELK online Banking!",
-        "installing": "installing, please wait...",
-        "system_error": "Installation failed, system error, please retry!",
-        "retry": "Retry", "exit": "Exit", "finish": "Finish",
-    },
-    "zh_CN.UTF-8": {
-        "downloading": "正在下载安装文件，请稍候…",
-        "installed": "安装成功，欢迎您使用ZELK网上银行！",
-        "retry": "重试", "exit": "退出", "finish": "完成",
-    },
-    "zh_TW.UTF-8": {
-        "downloading": "正在下載安裝檔，請稍候…",
-        "installed": "安裝成功，歡迎您使用ZELK網上銀行！",
-        "retry": "重試", "exit": "退出", "finish": "完成",
-    },
-}
-EN = TEXTS["en_US.UTF-8"]
 SHOTS = os.path.join(world.BUILD, "screenshots")
 
 
 def scenario(function):
     SCENARIOS[function.__name__] = function
     return function
-
-
-def status(window):
-    return window.controls.get(IDC_STATUS, {}).get("text")
 
 
 def button(window, ident):
@@ -71,15 +42,9 @@ def open_dialog(w, locale="en_US.UTF-8", relay=None):
     """Starts the installer (tracing calls of `relay`, if given) and takes
     it past the credentials box."""
     installer = w.start_installer(relay=relay)
-    expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL], locale)
-    w.press(MB_OK)
+    expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL], locale)
+    w.press(IDOK)
     return installer
-
-
-def wait_status(w, text, seconds=40):
-    """Waits for the dialog to show `text`, or any text of a tuple."""
-    texts = text if isinstance(text, tuple) else (text,)
-    return w.wait_for(lambda win: status(win) in texts and IDC_PROGRESS in win.controls, seconds)
 
 
 def exit_dialog(w, installer, seconds=20):
@@ -98,12 +63,12 @@ def setup_command():
 def first_installation_finishes():
     with World() as w:
         installer = open_dialog(w)
-        done = wait_status(w, EN["installed"])
+        done = w.wait_status(EN["installed"])
         assert button(done, IDCANCEL) == (True, True, EN["finish"]), done.controls
         assert not done.controls[IDOK]["visible"], done.controls
         assert not done.controls[IDC_PROGRESS]["visible"], done.controls
         assert not done.topmost
-        assert done.caption == TITLE["en_US.UTF-8"]
+        assert done.caption == EN["title"]
         assert w.setup_runs() == [setup_command()], w.setup_runs()
         launches = w.shell_launches()
         assert [(mask, verb, parm, show) for mask, verb, _, parm, show in launches] == [(0x440, "runas", "/S", 5)], \
@@ -114,14 +79,14 @@ def first_installation_finishes():
 def expect_install_failed(exit_code):
     with World(setup_behaviour="%d 0" % exit_code) as w:
         installer = open_dialog(w)
-        failed = wait_status(w, EN["system_error"])
+        failed = w.wait_status(EN["system_error"])
         assert_offers_retry(failed)
         assert failed.topmost, "the window is topmost again after a failed setup"
         assert len(w.setup_runs()) == 1
         downloads = len([r for r in w.requests() if r[2].endswith("setup.exe")])
         w.set_setup_behaviour("0 0")
         w.press(IDOK)
-        wait_status(w, EN["installed"])
+        w.wait_status(EN["installed"])
         assert len([r for r in w.requests() if r[2].endswith("setup.exe")]) == downloads + 1, "Retry downloads again"
         assert len(w.setup_runs()) == 2
         exit_dialog(w, installer)
@@ -134,7 +99,7 @@ for _code in (1, 2, 255):
 def expect_verify_failed(setup):
     with World(setup=setup) as w:
         installer = open_dialog(w)
-        failed = wait_status(w, EN["verify_failed"])
+        failed = w.wait_status(EN["verify_failed"])
         assert_offers_retry(failed)
         assert failed.topmost
         assert w.setup_runs() == [], "an unverified setup ran"
@@ -149,7 +114,7 @@ def expect_early_request(windows, setup, installed):
     # Windows 2000 and NT 5.2 get the early Authenticode request.
     with World(windows=windows, setup=setup) as w:
         installer = open_dialog(w)
-        wait_status(w, EN["installed"] if installed else EN["verify_failed"])
+        w.wait_status(EN["installed"] if installed else EN["verify_failed"])
         assert len(w.setup_runs()) == (1 if installed else 0), w.setup_runs()
         if installed:
             assert [launch[1] for launch in w.shell_launches()] == ["runas"], "no administrator before Vista"
@@ -166,7 +131,7 @@ for _windows, _setup, _installed in (("win2k", "signed", True), ("win2k", "tampe
 def refused_download_fails():
     with World(manifest_text=world.manifest(address="https://localhost:8444/pweb/download/setup.exe")) as w:
         installer = open_dialog(w)
-        failed = wait_status(w, EN["download_failed"])
+        failed = w.wait_status(EN["download_failed"])
         assert failed.progress == 0
         assert_offers_retry(failed)
         assert w.setup_runs() == []
@@ -183,7 +148,7 @@ def error_page_and_short_body_reach_the_signature_check():
         with World(setup_fault=fault) as w:
             installer = open_dialog(w)
             try:
-                wait_status(w, tuple(EN[outcome] for outcome in outcomes))
+                w.wait_status(tuple(EN[outcome] for outcome in outcomes))
             except AssertionError as error:
                 raise AssertionError("%s: %s" % (fault, error))
             assert w.setup_runs() == []
@@ -194,7 +159,7 @@ def error_page_and_short_body_reach_the_signature_check():
 def slow_download_moves_the_bar_and_exit_ends_it():
     with World(setup_fault="drip 4096 0.05") as w:
         installer = open_dialog(w)
-        first = wait_status(w, EN["downloading"])
+        first = w.wait_status(EN["downloading"])
         assert not first.controls[IDOK]["visible"] and not first.controls[IDCANCEL]["visible"], first.controls
         assert first.topmost
         later = w.wait_for(lambda win: win.progress is not None and win.progress > (first.progress or 0) + 5, 30)
@@ -208,7 +173,7 @@ def slow_download_moves_the_bar_and_exit_ends_it():
 def exit_during_a_stalled_download_ends_the_process():
     with World(setup_fault="stall") as w:
         installer = open_dialog(w)
-        wait_status(w, EN["downloading"])
+        w.wait_status(EN["downloading"])
         time.sleep(1)
         w.driver("close", 5000)
         assert w.wait_exit(installer, 20) == 0
@@ -219,7 +184,7 @@ def exit_fades_the_window_out_in_3001_steps():
     function = "user32.SetLayeredWindowAttributes"
     with World(setup_fault="stall") as w:
         installer = open_dialog(w, relay=function)
-        wait_status(w, EN["downloading"])
+        w.wait_status(EN["downloading"])
         exit_dialog(w, installer)
         calls = w.relayed_calls(function)
         alphas = [int(alpha, 16) for _, key, alpha, flags in calls]
@@ -232,11 +197,13 @@ def exit_fades_the_window_out_in_3001_steps():
 def unknown_status_codes_change_nothing():
     with World(setup="unsigned") as w:
         installer = open_dialog(w)
-        before = wait_status(w, EN["verify_failed"])
-        for code in (0, 1, 7, 1000):
+        before = w.wait_status(EN["verify_failed"])
+        unknown = (0, 1, 7, 1000)
+        assert not set(unknown) & set(INSTALL_STATUS_CODES.values()), INSTALL_STATUS_CODES
+        for code in unknown:
             assert w.send(WM_INSTALL_STATUS, code) == 1
         after = w.windows_now()[0]
-        assert (status(after), after.controls, after.topmost) == (status(before), before.controls, before.topmost)
+        assert (after.status, after.controls, after.topmost) == (before.status, before.controls, before.topmost)
         exit_dialog(w, installer)
 
 
@@ -244,13 +211,13 @@ def unknown_status_codes_change_nothing():
 def retry_downloads_again_with_the_buttons_hidden():
     with World(setup="unsigned") as w:
         installer = open_dialog(w)
-        failed = wait_status(w, EN["verify_failed"])
+        failed = w.wait_status(EN["verify_failed"])
         assert failed.progress == 100
         w.write_file(world.SETUP_PATH + ".fault", "stall")
         w.press(IDOK)
         # The bar keeps its position only until the new download's first
         # report, which comes within milliseconds: too short to observe here.
-        again = w.wait_for(lambda win: status(win) in (EN["connecting"], EN["downloading"]), 20)
+        again = w.wait_status((EN["connecting"], EN["downloading"]), 20)
         assert not again.controls[IDOK]["visible"] and not again.controls[IDOK]["enabled"], again.controls
         w.driver("close", 5000)
         w.wait_exit(installer)
@@ -263,13 +230,14 @@ def near(point, other):
 
 @scenario
 def about_box_belongs_to_the_dialog_and_both_open_centred():
-    title, about_title = TITLE["en_US.UTF-8"], "About DA_Razi"
+    title, about_title = EN["title"], ABOUT_CAPTION
     with World(setup_fault="drip 4096 0.05") as w:
         installer = open_dialog(w)
-        dialog = wait_status(w, EN["downloading"])
+        dialog = w.wait_status(EN["downloading"])
         left, top, right, bottom = w.work_area()
         assert near(dialog.centre, ((left + right) / 2, (top + bottom) / 2)), (dialog.rect, w.work_area())
-        for command in (16, 17, 31):
+        # Windows keeps the low four bits of a system command for itself.
+        for command in (IDM_ABOUTBOX, IDM_ABOUTBOX | 1, IDM_ABOUTBOX | 0xF):
             w.post(WM_SYSCOMMAND, command, window=title)
             about = w.wait_window(window=about_title)
             assert "DA_Razi 2, 0, 12, 1010" in about.texts, about.texts
@@ -280,13 +248,13 @@ def about_box_belongs_to_the_dialog_and_both_open_centred():
             beneath = on_screen[captions.index(title)]
             assert not beneath.enabled, "the dialog stays usable beneath its About box"
             assert near(about.centre, beneath.centre), (about.rect, beneath.rect)
-            if command == 16:
+            if command == IDM_ABOUTBOX:
                 # The download ends, is checked and installed while the box is open.
-                done = w.wait_for(lambda win: status(win) == EN["installed"], 60, window=title)
+                done = w.wait_status(EN["installed"], 60, window=title)
                 assert not done.enabled
             w.press(IDOK, window=about_title)
             again = w.wait_for(lambda win: win.enabled, window=title)
-            assert status(again) == EN["installed"], again
+            assert again.status == EN["installed"], again
         assert w.setup_runs() == [setup_command()], w.setup_runs()
         exit_dialog(w, installer)
 
@@ -295,7 +263,7 @@ def about_box_belongs_to_the_dialog_and_both_open_centred():
 def any_trusted_publisher_is_accepted_without_a_pin():
     with World(setup="other-signer") as w:
         installer = open_dialog(w)
-        wait_status(w, EN["installed"])
+        w.wait_status(EN["installed"])
         exit_dialog(w, installer)
 
 
@@ -303,7 +271,7 @@ def any_trusted_publisher_is_accepted_without_a_pin():
 def pinned_publisher_installs():
     with World(installer=world.PINNED_INSTALLER) as w:
         installer = open_dialog(w)
-        wait_status(w, EN["installed"])
+        w.wait_status(EN["installed"])
         assert w.setup_runs() == [setup_command()]
         exit_dialog(w, installer)
 
@@ -312,7 +280,7 @@ def pinned_publisher_installs():
 def pin_rejects_another_publisher():
     with World(installer=world.PINNED_INSTALLER, setup="other-signer") as w:
         installer = open_dialog(w)
-        wait_status(w, EN["verify_failed"])
+        w.wait_status(EN["verify_failed"])
         assert w.setup_runs() == []
         exit_dialog(w, installer)
 
@@ -324,8 +292,7 @@ def race_swapper(after_lock):
     with World(setup_behaviour="0 500") as w:
         installer = open_dialog(w)
         report = w.start_swapper(evil, 4000, after_lock)
-        final = w.wait_for(lambda win: status(win) in (EN["installed"], EN["verify_failed"], EN["download_failed"]),
-                           60)
+        final = w.wait_status((EN["installed"], EN["verify_failed"], EN["download_failed"]), 60)
         time.sleep(4.5)
         with open(report) as f:
             figures = f.read().split()
@@ -335,16 +302,16 @@ def race_swapper(after_lock):
         except FileNotFoundError:
             unverified_runs = 0
         print("swap racer:", " ".join(figures), "| unverified program runs:", unverified_runs,
-              "| outcome:", status(final))
+              "| outcome:", final.status)
         if after_lock:
             # Attacking from the moment the file is held until after the
             # start: the verified setup runs, whatever the racer does.
             assert figures[:2] == ["locked", "attempts"] and int(figures[2]) > 0, figures
-            assert status(final) == EN["installed"], final
+            assert final.status == EN["installed"], final
         else:
             assert figures[:1] == ["attempts"] and int(figures[1]) > 0, figures
         assert unverified_runs == 0, "the racer's program ran"
-        if status(final) == EN["installed"]:
+        if final.status == EN["installed"]:
             assert w.setup_runs() == [setup_command()], w.setup_runs()
         exit_dialog(w, installer)
 
@@ -357,12 +324,12 @@ def install_in(locale):
     with World(locale=locale) as w:
         installer = w.start_installer()
         w.wait_window()
-        w.press(MB_OK)
+        w.press(IDOK)
         texts = TEXTS[locale]
         downloading = w.wait_for(lambda win: IDC_PROGRESS in win.controls, 20)
-        assert downloading.caption == TITLE[locale], downloading
+        assert downloading.caption == texts["title"], downloading
         assert downloading.controls[IDOK]["text"] == texts["retry"]
-        done = wait_status(w, texts["installed"])
+        done = w.wait_status(texts["installed"])
         assert done.controls[IDCANCEL]["text"] == texts["finish"], done.controls
         os.makedirs(SHOTS, exist_ok=True)
         w.screenshot(os.path.join(SHOTS, "installed-%s.png" % locale.split(".")[0]))
@@ -403,9 +370,9 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
             shutil.copy(os.path.join(world.TOOLS, "planted.dll"), os.path.join(folder, name + ".dll"))
         w.installer = os.path.join(folder, "DA_Razi.exe")
         installer = w.start_installer(channels=",+loaddll")
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_OK)
-        wait_status(w, EN["installed"])
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDOK)
+        w.wait_status(EN["installed"])
         assert w.setup_runs() == [setup_command()], w.setup_runs()
         exit_dialog(w, installer)
         assert loaded_from(w, folder) == ["da_razi.exe"], loaded_from(w, folder)

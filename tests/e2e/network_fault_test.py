@@ -9,14 +9,12 @@ import sys
 import time
 
 import world
-from world import MB_OK, World, run_suite
+from facts import ENGLISH
+from world import IDCANCEL, IDOK, World, run_suite
 
-STATUS, IDCANCEL = 1000, 2
 OTHER_HOST = "https://elsewhere.invalid:8443/pweb/download/"
-DOWNLOAD_FAILED = "Get installation file from ZELK Server failed, please check your network and retry!"
-VERIFY_FAILED = ("Verify the signature of installation file failed, current installation did not succeed, "
-                 "please retry!")
-DOWNLOADING = "Get installation file from ZELK Server, please wait..."
+DOWNLOAD_FAILED, VERIFY_FAILED, DOWNLOADING = (ENGLISH[slot] for slot in ("download_failed", "verify_failed",
+                                                                           "downloading"))
 # Wine's download service reports a reset in mid-body as an error or, when
 # the half body was read before the RST landed, as success with that half
 # saved; which one depends on timing. The installer's answer to each is fixed.
@@ -41,10 +39,9 @@ def setup_case(settings, expected_status=None, exit_while=None):
     with World(**settings) as w:
         installer = w.start_installer()
         w.wait_window()
-        w.press(MB_OK)
+        w.press(IDOK)
         wanted = exit_while or expected_status
-        wanted = wanted if isinstance(wanted, tuple) else (wanted,)
-        seen = w.wait_for(lambda win: win.controls.get(STATUS, {}).get("text") in wanted, 60)
+        seen = w.wait_status(wanted, 60)
         if exit_while:
             time.sleep(1)
         started = time.time()
@@ -52,9 +49,8 @@ def setup_case(settings, expected_status=None, exit_while=None):
         assert w.wait_exit(installer, 20) == 0
         assert not w.setup_runs(), "an unverified setup ran"
         outcome = "exit during download" if exit_while else "status as expected"
-        if len(wanted) > 1:
-            outcome += " (%s)" % ("download failed" if seen.controls[STATUS]["text"] == DOWNLOAD_FAILED
-                                  else "verify failed")
+        if isinstance(wanted, tuple):
+            outcome += " (%s)" % ("download failed" if seen.status == DOWNLOAD_FAILED else "verify failed")
         return "%s, ended %.1f s after Exit" % (outcome, time.time() - started)
 
 

@@ -11,25 +11,11 @@ import time
 import traceback
 
 import world
-from world import MB_CANCEL, MB_OK, MB_RETRY, World, manifest
+from facts import IDC_PROGRESS, TEXTS
+from world import IDCANCEL, IDOK, IDRETRY, World, manifest
 
 SCENARIOS = {}
 
-TITLE = {
-    "en_US.UTF-8": "Auto installation for ZELK",
-    "zh_CN.UTF-8": "ZELKUSBKey驱动自动安装程序",
-    "zh_TW.UTF-8": "ZELKUSBKey驅動自動安裝程式",
-}
-NO_SERVER = {
-    "en_US.UTF-8": "Cannot access the ZELK installation server, please check internet can be access and retry!",
-    "zh_CN.UTF-8": "不能访问ZELK安装服务器，请确认可以访问internet之后重试！",
-    "zh_TW.UTF-8": "不能訪問ZELK安裝伺服器，請確認可以訪問internet之後重試！",
-}
-CANNOT_ELEVATE = ("The current user can not have access to the application as the administrator, please return "
-                  "this setup installation from an administrator account.")
-NEED_ADMIN = ("The installation process needs the administrator account and password,  are you sure you want "
-              "to continue?")
-NEED_ADMIN_ZH_CN = "当前用户非管理员，安装过程中会需要您输入管理员账户和密码，是否继续？"
 ASSISTANT = world.assistant_command()
 
 
@@ -38,10 +24,11 @@ def scenario(function):
     return function
 
 
-def expect_box(w, text, icon, buttons, locale="en_US.UTF-8"):
+def expect_box(w, slot, icon, buttons, locale="en_US.UTF-8"):
+    """A message box with the text of `slot` in the language of `locale`."""
     box = w.wait_window()
-    assert box.caption == TITLE[locale], box
-    assert box.text == text, box
+    assert box.caption == TEXTS[locale]["title"], box
+    assert box.text == TEXTS[locale][slot], box
     assert box.icon == icon, box
     assert box.buttons() == sorted(buttons), box
     return box
@@ -49,8 +36,8 @@ def expect_box(w, text, icon, buttons, locale="en_US.UTF-8"):
 
 def expect_install_dialog(w, locale="en_US.UTF-8"):
     dialog = w.wait_window()
-    assert dialog.caption == TITLE[locale], dialog
-    assert 1003 in dialog.controls, "not the install dialog: %s" % dialog
+    assert dialog.caption == TEXTS[locale]["title"], dialog
+    assert IDC_PROGRESS in dialog.controls, "not the install dialog: %s" % dialog
     return dialog
 
 
@@ -164,8 +151,8 @@ INSTALL_PATH_CASES = {
 def expect_install_path(**settings):
     with World(**settings) as w:
         installer = w.start_installer()
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_OK)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDOK)
         expect_install_dialog(w)
         w.driver("close", 5000)
         w.wait_exit(installer)
@@ -181,12 +168,12 @@ def offline_retry_until_cancel():
     with World(online=False) as w:
         installer = w.start_installer()
         for _ in range(3):
-            expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
-            w.press(MB_RETRY)
+            expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL])
+            w.press(IDRETRY)
             time.sleep(0.5)
-        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
-        w.press(MB_CANCEL)
-        assert w.wait_exit(installer) is not None
+        expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL])
+        w.press(IDCANCEL)
+        assert w.wait_exit(installer) == 0
         assert not w.windows_now()
 
 
@@ -194,11 +181,11 @@ def offline_retry_until_cancel():
 def offline_until_the_network_comes_back():
     with World(online=False) as w:
         installer = w.start_installer()
-        expect_box(w, NO_SERVER["en_US.UTF-8"], "question", [MB_RETRY, MB_CANCEL])
+        expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL])
         w.go_online()
-        w.press(MB_RETRY)
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_CANCEL)
+        w.press(IDRETRY)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDCANCEL)
         w.wait_exit(installer)
 
 
@@ -206,8 +193,8 @@ def offline_until_the_network_comes_back():
 def uac_off_without_administrator_shows_only_the_error():
     with World(enable_lua=0) as w:
         installer = w.start_installer()
-        expect_box(w, CANNOT_ELEVATE, "error", [MB_OK])
-        w.press(MB_OK)
+        expect_box(w, "cannot_elevate", "error", [IDOK])
+        w.press(IDOK)
         w.wait_exit(installer)
         assert not w.windows_now()
 
@@ -216,8 +203,8 @@ def uac_off_without_administrator_shows_only_the_error():
 def uac_value_missing_counts_as_off():
     with World(enable_lua=None) as w:
         installer = w.start_installer()
-        expect_box(w, CANNOT_ELEVATE, "error", [MB_OK])
-        w.press(MB_OK)
+        expect_box(w, "cannot_elevate", "error", [IDOK])
+        w.press(IDOK)
         w.wait_exit(installer)
 
 
@@ -225,8 +212,8 @@ def uac_value_missing_counts_as_off():
 def credentials_box_cancel_ends_the_run():
     with World() as w:
         installer = w.start_installer()
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_CANCEL)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDCANCEL)
         w.wait_exit(installer)
         assert not w.windows_now()
 
@@ -235,8 +222,8 @@ def credentials_box_cancel_ends_the_run():
 def before_vista_uac_is_not_consulted():
     with World(windows="winxp", enable_lua=0) as w:
         installer = w.start_installer()
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_CANCEL)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDCANCEL)
         w.wait_exit(installer)
 
 
@@ -245,10 +232,11 @@ def simplified_chinese_texts():
     locale = "zh_CN.UTF-8"
     with World(locale=locale, setup_fault="stall") as w:
         installer = w.start_installer()
-        expect_box(w, NEED_ADMIN_ZH_CN, "question", [MB_OK, MB_CANCEL], locale)
-        w.press(MB_OK)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL], locale)
+        w.press(IDOK)
         dialog = expect_install_dialog(w, locale)
-        assert (dialog.controls[1]["text"], dialog.controls[2]["text"]) == ("重试", "退出"), dialog.controls
+        assert (dialog.controls[IDOK]["text"], dialog.controls[IDCANCEL]["text"]) == \
+            (TEXTS[locale]["retry"], TEXTS[locale]["exit"]), dialog.controls
         w.driver("close", 5000)
         w.wait_exit(installer)
 
@@ -258,8 +246,8 @@ def traditional_chinese_offline_box():
     locale = "zh_TW.UTF-8"
     with World(locale=locale, online=False) as w:
         installer = w.start_installer()
-        expect_box(w, NO_SERVER[locale], "question", [MB_RETRY, MB_CANCEL], locale)
-        w.press(MB_CANCEL)
+        expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL], locale)
+        w.press(IDCANCEL)
         w.wait_exit(installer)
 
 
@@ -279,8 +267,8 @@ def wow64_reads_version_and_program_directory_from_the_32_bit_view():
 def wow64_ignores_a_version_in_the_64_bit_view():
     with World(arch="win64", registry=[("64", world.PRODUCT_KEY, "Version", "1.4.14.815")]) as w:
         installer = w.start_installer()
-        expect_box(w, NEED_ADMIN, "question", [MB_OK, MB_CANCEL])
-        w.press(MB_CANCEL)
+        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        w.press(IDCANCEL)
         w.wait_exit(installer)
         assert not w.assistant_runs()
 

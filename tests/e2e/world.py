@@ -21,8 +21,9 @@ import subprocess
 import tempfile
 import time
 
+from facts import IDC_PROGRESS, IDC_STATUS, SOURCE
+
 BUILD = os.path.realpath(os.environ.get("RAZI_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build/windows")))
-SOURCE = os.path.realpath(os.environ.get("RAZI_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../..")))
 INSTALLER = os.path.join(BUILD, "DA_Razi.exe")
 PINNED_INSTALLER = os.path.join(BUILD, "pinned", "DA_Razi.exe")  # accepts "ZELK Test Publisher" only
 TOOLS = os.path.join(BUILD, "tests")
@@ -38,8 +39,10 @@ PROGRAM_FILES = {"win32": "Program Files", "win64": "Program Files (x86)"}
 PRODUCT_KEY = r"HKEY_LOCAL_MACHINE\Software\Kestrix\QXZELK_Assistant"
 POLICY_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Policies\System"
 
-MB_RETRY, MB_CANCEL, MB_OK = 4, 2, 1
-TEXT_ID = 65535  # the static that holds a message box's text
+# Windows's own: the ids of the buttons of message boxes and dialogs, and of
+# the static that holds a message box's text.
+IDOK, IDCANCEL, IDRETRY, TEXT_ID = 1, 2, 4, 65535
+WM_SYSCOMMAND = 0x0112
 
 _names = itertools.count()
 
@@ -68,15 +71,24 @@ def sign(source, target, certificate):
                     "-in", source, "-out", target], check=True, stdout=subprocess.DEVNULL)
 
 
+def add_setup(name, program, certificate=None):
+    """Offers `program` as the setup `name` that a World can serve, signed
+    with `certificate` or unsigned."""
+    os.makedirs(SETUPS, exist_ok=True)
+    if certificate:
+        sign(program, os.path.join(SETUPS, name + ".exe"), certificate)
+    else:
+        shutil.copy(program, os.path.join(SETUPS, name + ".exe"))
+
+
 def prepare_setups():
     """The fake setup unsigned, signed, signed by another publisher, and
     signed and then changed in one byte of its code."""
     shutil.rmtree(SETUPS, ignore_errors=True)
-    os.makedirs(SETUPS)
     plain = os.path.join(TOOLS, "fake_setup.exe")
-    shutil.copy(plain, os.path.join(SETUPS, "unsigned.exe"))
-    sign(plain, os.path.join(SETUPS, "signed.exe"), "codesign")
-    sign(plain, os.path.join(SETUPS, "other-signer.exe"), "other-codesign")
+    add_setup("unsigned", plain)
+    add_setup("signed", plain, "codesign")
+    add_setup("other-signer", plain, "other-codesign")
     with open(os.path.join(SETUPS, "signed.exe"), "rb") as f:
         tampered = bytearray(f.read())
     tampered[0x500] ^= 0xFF
@@ -179,6 +191,11 @@ class Window:
     def text(self):
         return self.controls.get(TEXT_ID, {}).get("text", "")
 
+    @property
+    def status(self):
+        """The install dialog's status line; None in other windows."""
+        return self.controls.get(IDC_STATUS, {}).get("text")
+
     def buttons(self):
         return sorted(i for i, c in self.controls.items() if c["class"] == "Button" and c["visible"])
 
@@ -191,9 +208,8 @@ class Window:
             (other.caption, other.topmost, other.icon, other.controls)
 
     def __repr__(self):
-        status = self.controls.get(1000, {}).get("text", "")
         return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s)" % (
-            self.caption, self.text, status, self.progress, self.icon, self.buttons())
+            self.caption, self.text, self.status, self.progress, self.icon, self.buttons())
 
 
 class World:
@@ -233,9 +249,8 @@ class World:
             self._start_display()
             self._write_registry()
             if self.assistant:
-                target = os.path.join(self.prefix, self.assistant_dir)
-                os.makedirs(target, exist_ok=True)
-                shutil.copy(os.path.join(TOOLS, "fake_assistant.exe"), os.path.join(target, "QXZELK_Assistant.exe"))
+                os.makedirs(os.path.dirname(self.assistant_file()), exist_ok=True)
+                shutil.copy(os.path.join(TOOLS, "fake_assistant.exe"), self.assistant_file())
             self.write_file(MANIFEST_PATH, self.manifest_text)
             if self.manifest_fault:
                 self.write_file(MANIFEST_PATH + ".fault", self.manifest_fault)
@@ -295,6 +310,10 @@ class World:
         process = subprocess.Popen(["ip", "netns", "exec", self.netns] + command, env=self.env(debug), **kwargs)
         self.processes.append(process)
         return process
+
+    def start_program(self, program, *args):
+        """Starts a Windows program in this world, its output discarded."""
+        return self._spawn(["wine", program] + list(args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def _start_display(self):
         if self.shared_display:
@@ -477,6 +496,11 @@ class World:
     def post(self, message, wparam, window=None):
         assert self.driver("post", message, wparam, 20000, window=window)[0] == 0
 
+    def wait_status(self, text, seconds=40, window=None):
+        """Waits for the install dialog to show `text`, or any text of a tuple."""
+        texts = text if isinstance(text, tuple) else (text,)
+        return self.wait_for(lambda win: win.status in texts and IDC_PROGRESS in win.controls, seconds, window)
+
     def wait_for(self, predicate, seconds=30, window=None):
         """Polls the first window until predicate(window) holds in two
         snapshots in a row that agree; the later one."""
@@ -501,16 +525,21 @@ class World:
         bmp_to_png(bmp, png_path)
 
     def expect_quiet_end(self, process, ms=30000):
-        """Nothing shows on screen until the installer has ended by itself."""
+        """Nothing shows on screen until the installer has ended by itself, cleanly."""
         code, windows, lines = self.driver("quiet", ms)
         assert code == 0, "a window showed: %s" % windows
-        assert process.wait(timeout=30) is not None
+        exit_code = self.wait_exit(process)
+        assert exit_code == 0, "the installer ended with exit code %s" % exit_code
 
     def wait_exit(self, process, seconds=30):
         try:
             return process.wait(timeout=seconds)
         except subprocess.TimeoutExpired:
             raise AssertionError("the installer did not end within %s s" % seconds)
+
+    def assistant_file(self):
+        """Where the product looks for the assistant's program."""
+        return os.path.join(self.prefix, self.assistant_dir, "QXZELK_Assistant.exe")
 
     def assistant_runs(self):
         try:
