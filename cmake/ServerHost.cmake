@@ -22,5 +22,11 @@ set(INSTALLER_SETUP_PUBLISHER "" CACHE STRING "Signer common name that the setup
 if(INSTALLER_SETUP_PUBLISHER MATCHES "[\"\\]")
     message(FATAL_ERROR "INSTALLER_SETUP_PUBLISHER must not contain quotes or backslashes.")
 endif()
+# The installer reads the signer's name in the customer's ANSI code page,
+# where a name outside printable ASCII does not come out as the pin's bytes.
+if(INSTALLER_SETUP_PUBLISHER MATCHES "[^ -~]")
+    message(FATAL_ERROR "INSTALLER_SETUP_PUBLISHER='${INSTALLER_SETUP_PUBLISHER}' holds characters outside "
+        "printable ASCII, which the installer would not match on customers' systems. Give the name in plain ASCII.")
+endif()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallerConfig.h.in ${CMAKE_BINARY_DIR}/generated/InstallerConfig.h @ONLY)

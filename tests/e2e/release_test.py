@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""The release command, scripts/release: a folder that it wrote, served by
+the test server, installs with the installer that it built, whose pin then
+refuses another publisher; and each refusal names what to fix and leaves
+the output folder as it was. Prints "N releases, N as expected".
+
+Its argument picks the refusals, which end before the installer is built,
+or the installing case.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import world
+from facts import ENGLISH
+from install_test import exit_dialog, open_dialog, setup_command
+from world import World, run_suite
+
+RELEASE = os.path.join(world.SOURCE, "scripts/release")
+# The refusals and the installing case run side by side: one build folder each.
+BUILD_DIRS = {part: os.path.join(world.BUILD, "release-test-" + part) for part in ("refusals", "install")}
+PUBLISHER = "ZELK Test Publisher"
+OFFER = "1.4.14.816"
+ADDRESS = "https://localhost:8443/pweb/download/setup.exe"
+
+
+def certificate(name):
+    return os.path.join(world.CERTS, name)
+
+
+def host_for_address_of(length):
+    """A host name that makes the setup's address `length` characters long."""
+    return "h" * (length - len(ADDRESS.replace("localhost", "")) - len(".example.com")) + ".example.com"
+
+
+def offer(work, setup):
+    """The test setup `setup` as work/setup.exe."""
+    shutil.copy(os.path.join(world.SETUPS, setup + ".exe"), os.path.join(work, "setup.exe"))
+
+
+def release(work, *options, part="refusals"):
+    """Runs the release command on work/setup.exe into work/release (later
+    options override the host and version given first); its exit code and
+    all it printed, with every run of blanks as one space."""
+    command = [RELEASE, "--host", "localhost", "--version", OFFER, "--setup", os.path.join(work, "setup.exe"),
+               "--ca-file", certificate("ca.pem"), "--out", os.path.join(work, "release"),
+               "--build-dir", BUILD_DIRS[part]] + list(options)
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=480)
+    return result.returncode, " ".join(result.stdout.split())
+
+
+def snapshot(folder):
+    """Every folder and file below `folder`, with each file's bytes."""
+    found = {}
+    for directory, _, names in os.walk(folder):
+        found[os.path.relpath(directory, folder)] = None
+        for name in names:
+            with open(os.path.join(directory, name), "rb") as f:
+                found[os.path.relpath(os.path.join(directory, name), folder)] = f.read()
+    return found
+
+
+def installs_with_the_installer_it_built():
+    with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
+        offer(work, "unsigned")
+        code, output = release(work, "--publisher", PUBLISHER, "--installed", "1.4.14.815",
+                               "--sign-cert", certificate("codesign.pem"), "--sign-key", certificate("codesign.key"),
+                               part="install")
+        assert code == 0, output
+        assert "1.4.14.815 -> will install" in output, output
+        assert "1. pweb/download/setup.exe 2. pweb/download/da_razi_update.ini" in output, output
+        out = os.path.join(work, "release")
+        assert sorted(snapshot(out)) == [".", "DA_Razi.exe", "pweb", "pweb/download",
+                                         "pweb/download/da_razi_update.ini", "pweb/download/setup.exe"]
+        with open(os.path.join(out, "pweb/download/da_razi_update.ini"), "rb") as f:
+            assert f.read() == world.manifest(OFFER, ADDRESS).encode(), "the manifest differs from the reference"
+
+        with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.815", setup=None) as w:
+            shutil.rmtree(os.path.join(w.root, "pweb"))
+            shutil.copytree(os.path.join(out, "pweb"), os.path.join(w.root, "pweb"))
+            installer = open_dialog(w)
+            w.wait_status(ENGLISH["installed"])
+            assert w.setup_runs() == [setup_command()], w.setup_runs()
+            exit_dialog(w, installer)
+
+            # The pin is built in: the same release with another publisher's setup.
+            shutil.copy(os.path.join(world.SETUPS, "other-signer.exe"), os.path.join(w.root, "pweb/download/setup.exe"))
+            installer = open_dialog(w)
+            w.wait_status(ENGLISH["verify_failed"])
+            assert w.setup_runs() == [setup_command()], "a setup of another publisher ran"
+            exit_dialog(w, installer)
+    return "installed from the release folder; its pin refused another publisher"
+
+
+def previous_release(work):
+    """An output folder that already holds the release of OFFER."""
+    downloads = os.path.join(work, "release/pweb/download")
+    os.makedirs(downloads)
+    shutil.copy(os.path.join(world.SETUPS, "signed.exe"), os.path.join(downloads, "setup.exe"))
+    with open(os.path.join(downloads, "da_razi_update.ini"), "w", newline="") as f:
+        f.write(world.manifest(OFFER, ADDRESS))
+
+
+# name, setup, options, whether the output folder holds a release already,
+# and the texts that the output must hold ("OUT" for the output folder).
+REFUSALS = [
+    ("unsigned", "unsigned", (), False, [
+        "WARNING: no --publisher.", "a pinned publisher would have.",
+        "release refused: setup.exe carries no Authenticode signature: give --sign-cert and --sign-key to sign it"]),
+    ("changed_byte", "tampered", (), False, [
+        "release refused: setup.exe was changed after it was signed: its content no longer matches its signature"]),
+    ("wrong_publisher", "other-signer", ("--publisher", PUBLISHER), False, [
+        'release refused: setup.exe is signed by "Other Publisher", but the installer accepts only '
+        '"ZELK Test Publisher" (whole and exact, case included)']),
+    ("unreadable_version", "signed", ("--version", "123456789"), False, [
+        'release refused: the installer cannot compare the version "123456789"']),
+    ("version_not_newer", "signed", ("--installed", "1.4.14.815"), True, [
+        "1.4.14.815 -> will install", "1.4.14.816 (the manifest now in OUT) -> stays",
+        "release refused: the installer would not install 1.4.14.816 over 1 of the versions above"]),
+    ("address_too_long", "signed", ("--host", host_for_address_of(512)), False, [
+        "has 512 characters, but the installer reads at most 511 (its buffer holds 512 bytes)"]),
+    # One character less passes, on to the signature check.
+    ("unsigned_with_an_address_of_511_characters", "unsigned", ("--host", host_for_address_of(511)), False, [
+        "release refused: setup.exe carries no Authenticode signature"]),
+]
+
+
+def refused(setup, options, has_release, texts):
+    with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
+        offer(work, setup)
+        if has_release:
+            previous_release(work)
+        before = snapshot(work)
+        code, output = release(work, *options)
+        assert code == 1, "exit code %d: %s" % (code, output)
+        for text in texts:
+            assert text.replace("OUT", os.path.join(work, "release")) in output, "%r not in: %s" % (text, output)
+        assert snapshot(work) == before, "the refusal changed the folder: " + output
+        return output[output.index("release refused:"):]
+
+
+# The exit code by which CTest reports a case as skipped.
+SKIPPED = 77
+
+
+def main(argv):
+    """"refusals", or "install": the release installs, which takes a machine
+    that runs the 32-bit exe it built."""
+    if argv == ["install"]:
+        if world.ARCH != "win32":
+            print("skipped: the release exe is 32-bit, and this build's tests run under 64-bit Wine")
+            return SKIPPED
+        cases = [("installs_with_the_installer_it_built", installs_with_the_installer_it_built)]
+    else:
+        cases = [("refuses_" + name, lambda row=row: refused(*row)) for name, *row in REFUSALS]
+    return run_suite(cases, [], "releases")
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
