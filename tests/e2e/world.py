@@ -45,6 +45,8 @@ IDOK, IDCANCEL, IDRETRY, TEXT_ID = 1, 2, 4, 65535
 WM_SYSCOMMAND = 0x0112
 
 _names = itertools.count()
+# The UI driver's commands that print nothing when they succeed.
+SILENT_DRIVER_COMMANDS = ("post", "shot")
 
 
 def assistant_dir(arch=ARCH):
@@ -454,8 +456,15 @@ class World:
         env = self.env()
         if window:
             env["UIDRIVER_WINDOW"] = window
-        result = subprocess.run(["ip", "netns", "exec", self.netns, "wine", os.path.join(TOOLS, "uidriver.exe")] +
-                                [str(a) for a in args], env=env, stdout=subprocess.PIPE, timeout=timeout)
+        command = ["ip", "netns", "exec", self.netns, "wine", os.path.join(TOOLS, "uidriver.exe")]
+        command += [str(a) for a in args]
+        result = subprocess.run(command, env=env, stdout=subprocess.PIPE, timeout=timeout)
+        if not result.stdout and result.returncode != 0 and args[0] not in SILENT_DRIVER_COMMANDS:
+            # Under load, Wine very rarely fails to start a program at all
+            # (seen: no output and a failure within a second). A driver that
+            # printed nothing did nothing, so it is started once more.
+            print("the UI driver printed nothing and ended with %d; starting it again" % result.returncode, flush=True)
+            result = subprocess.run(command, env=env, stdout=subprocess.PIPE, timeout=timeout)
         lines = result.stdout.decode("utf-8", "replace").replace("\r", "").splitlines()
         windows, current = [], None
         for line in lines:
