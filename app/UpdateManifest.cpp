@@ -2,6 +2,7 @@
 
 #include "framework/AfxHandle.h"
 #include "generated/InstallerConfig.h"
+#include "system/DownloadLimits.h"
 #include "system/Launch.h"
 #include "system/TempPath.h"
 
@@ -14,12 +15,6 @@ namespace {
 const char kManifestUrl[] = "https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
 
 const DWORD kAddressBufferSize = 512;
-
-// The download service has no time limit of its own on every system: a
-// server that stops sending (or a reset it does not notice) would keep the
-// program waiting forever with nothing on screen. The manifest is a few
-// hundred bytes, so a fetch that takes this long has failed.
-const DWORD kManifestTimeoutMs = 20000;
 
 // What the fetching thread works on. Static, because a fetch that overruns
 // is abandoned to the end of the process, which follows at once.

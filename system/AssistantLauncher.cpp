@@ -28,6 +28,7 @@ void LaunchAssistant()
         }
     }
     // The assistant is not waited for: its process handle closes at once.
+    // There is no window of ours to start it on behalf of.
     if (!command.IsEmpty())
-        LaunchWithShell(GetLaunchVerb(), command, nullptr);
+        LaunchWithShell(GetLaunchVerb(), command, nullptr, nullptr);
 }

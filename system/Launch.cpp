@@ -9,13 +9,14 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument)
     return CUniqueHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, entry, argument, 0, &threadId)));
 }
 
-CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters)
+CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters, HWND owner)
 {
     SHELLEXECUTEINFOA request = {};
     request.cbSize = sizeof(request);
     // Without FLAG_NO_UI the shell shows a box of its own ("Path not found")
     // when the file is missing; a failed launch is the caller's to report.
     request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    request.hwnd = owner;
     request.lpVerb = verb;
     request.lpFile = file;
     request.lpParameters = parameters;

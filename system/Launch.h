@@ -8,6 +8,8 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument);
 
 // Starts `file` through the shell with `verb` ("runas", or "" for the
 // file's default action) and `parameters` (or none), showing no error box of
-// the shell's own when that fails. The new process's handle, or none when
-// nothing was started.
-CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters);
+// the shell's own when that fails. `owner` is the window on whose behalf it
+// starts (or none): an elevation prompt for a launch that names no window
+// of the foreground may only flash in the taskbar instead of showing. The
+// new process's handle, or none when nothing was started.
+CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters, HWND owner);

@@ -3,8 +3,10 @@
 #include "framework/AfxHandle.h"
 #include "framework/AfxSync.h"
 #include "res/resource.h"
+#include "system/DownloadLimits.h"
 #include "system/Launch.h"
 #include "system/TempPath.h"
+#include "ui/DownloadWatchdog.h"
 #include "ui/InstallDlg.h"
 #include "ui/InstallStatus.h"
 #include "ui/ProgressPercent.h"
@@ -23,6 +25,19 @@ void SendStatus(HWND dialog, InstallStatus status)
 
 }  // namespace
 
+CDownloadCallback::CDownloadCallback(HWND progressBar)
+    : m_hProgress(progressBar), m_dwLastReport(GetTickCount()), m_bAborted(false)
+{
+}
+
+void CDownloadCallback::AbortIfSilent(DWORD nowTick)
+{
+    if (m_bAborted || !m_pBinding.IsValid() || !HasGoneSilent(m_dwLastReport, nowTick))
+        return;
+    m_bAborted = true;
+    m_pBinding.Get()->Abort();
+}
+
 STDMETHODIMP CDownloadCallback::QueryInterface(REFIID, void**)
 {
     return E_NOTIMPL;
@@ -38,9 +53,13 @@ STDMETHODIMP_(ULONG) CDownloadCallback::Release()
     return 0;
 }
 
-STDMETHODIMP CDownloadCallback::OnStartBinding(DWORD, IBinding*)
+STDMETHODIMP CDownloadCallback::OnStartBinding(DWORD, IBinding* binding)
 {
-    return E_NOTIMPL;
+    if (!binding)
+        return E_INVALIDARG;
+    binding->AddRef();
+    m_pBinding.Reset(binding);
+    return S_OK;
 }
 
 STDMETHODIMP CDownloadCallback::GetPriority(LONG*)
@@ -55,6 +74,8 @@ STDMETHODIMP CDownloadCallback::OnLowResource(DWORD)
 
 STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR)
 {
+    // First: the send below lets this thread run a watchdog tick meanwhile.
+    m_dwLastReport = GetTickCount();
     if (g_bCancel != 0)
         return E_ABORT;
     SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(progress, progressMax)), 0);
@@ -63,7 +84,9 @@ STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, UL
 
 STDMETHODIMP CDownloadCallback::OnStopBinding(HRESULT, LPCWSTR)
 {
-    return E_NOTIMPL;
+    // The binding must not be aborted once it has stopped.
+    m_pBinding.Reset();
+    return S_OK;
 }
 
 STDMETHODIMP CDownloadCallback::GetBindInfo(DWORD*, BINDINFO*)
@@ -98,7 +121,12 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
     BuildTempFilePath(path, kSetupFileName);
     DiscardStaleCopy(view.szUrl, path, view.pfnPathFileExists);
 
-    const HRESULT result = URLDownloadToFileA(nullptr, view.szUrl, path, 0, &callback);
+    HRESULT result;
+    {
+        // Gone before the status is sent: that send lets this thread run a pending tick.
+        const CDownloadWatchdog watchdog(callback);
+        result = URLDownloadToFileA(nullptr, view.szUrl, path, 0, &callback);
+    }
     SendStatus(view.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
     return 0;
 }
@@ -113,7 +141,10 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     char path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
 
-    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, "/S");
+    // On behalf of the dialog, which is alive for the whole run and which the
+    // customer has just seen in front, so that the elevation prompt comes to
+    // the front too.
+    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, "/S", view.hDialog);
     // The setup process has the file open now, or will never run: either way
     // the verified bytes no longer need guarding.
     view.hVerifiedSetup.Reset();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/AfxHandle.h"
+
 #include <windows.h>
 #include <urlmon.h>
 
@@ -14,10 +16,16 @@ unsigned __stdcall DownloadThreadProc(void* dialog);
 unsigned __stdcall InstallThreadProc(void* dialog);
 
 // Receives the download's progress; lives on the worker's stack and is
-// never reference-counted.
+// never reference-counted. It keeps the binding, so that a download that
+// has gone silent can be aborted.
 class CDownloadCallback : public IBindStatusCallback {
 public:
-    explicit CDownloadCallback(HWND progressBar) : m_hProgress(progressBar) {}
+    explicit CDownloadCallback(HWND progressBar);
+
+    // Aborts the download when nothing has arrived for the silence limit by
+    // `nowTick` (GetTickCount). Only on the download's own thread, which
+    // owns the binding; once at most.
+    void AbortIfSilent(DWORD nowTick);
 
     STDMETHOD(QueryInterface)(REFIID, void**) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -35,4 +43,7 @@ private:
     // The bar's window, copied from the dialog: the callback may run after
     // the dialog object has gone.
     HWND m_hProgress;
+    CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
+    DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
+    bool m_bAborted;
 };

@@ -112,6 +112,7 @@ IDM_ABOUTBOX = defined("res/resource.h", "IDM_ABOUTBOX")
 ABOUT_CAPTION = dialog_caption("res/DA_Razi.rc", "IDD_ABOUTBOX")
 WM_INSTALL_STATUS = defined("ui/InstallStatus.h", "WM_INSTALL_STATUS")
 INSTALL_STATUS_CODES = enumeration("ui/InstallStatus.h", "InstallStatus")
+DOWNLOAD_SILENCE_SECONDS = defined("system/DownloadLimits.h", "kDownloadSilenceLimitMs") / 1000
 SLOTS = message_slots()
 TEXTS = {locale: message_table(relative, SLOTS) for locale, relative in TABLES.items()}
 ENGLISH = TEXTS["en_US.UTF-8"]

@@ -11,8 +11,8 @@ import sys
 import time
 
 import world
-from facts import (ABOUT_CAPTION, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX, INSTALL_STATUS_CODES, TEXTS,
-                   WM_INSTALL_STATUS)
+from facts import (ABOUT_CAPTION, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX,
+                   INSTALL_STATUS_CODES, TEXTS, WM_INSTALL_STATUS)
 from startup_test import expect_box, main
 from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
 
@@ -71,8 +71,9 @@ def first_installation_finishes():
         assert done.caption == EN["title"]
         assert w.setup_runs() == [setup_command()], w.setup_runs()
         launches = w.shell_launches()
-        assert [(mask, verb, parm, show) for mask, verb, _, parm, show in launches] == [(0x440, "runas", "/S", 5)], \
-            launches
+        # Started on the dialog's behalf, so that the elevation prompt comes to the front.
+        assert [(mask, verb, parm, show, window) for mask, verb, _, parm, show, window in launches] == \
+            [(0x440, "runas", "/S", 5, done.handle)], (launches, done.handle)
         exit_dialog(w, installer)
 
 
@@ -138,6 +139,44 @@ def refused_download_fails():
         exit_dialog(w, installer)
 
 
+def expect_silent_download_fails(fault):
+    """A download that goes silent ends as a failed one once nothing has
+    arrived for the limit; Retry then installs from a server that behaves."""
+    with World(setup_fault=fault) as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["downloading"])
+        started = time.time()
+        failed = w.wait_status(EN["download_failed"], DOWNLOAD_SILENCE_SECONDS + 30)
+        print("%s: download failed %.1f s after it started" % (fault, time.time() - started))
+        assert failed.progress == 0, failed.progress
+        assert_offers_retry(failed)
+        assert w.setup_runs() == [], "a cut setup ran"
+        w.write_file(world.SETUP_PATH + ".fault", "")
+        w.press(IDOK)
+        w.wait_status(EN["installed"])
+        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        exit_dialog(w, installer)
+
+
+for _fault, _where in (("silent", "before_the_headers"), ("stall", "before_the_body"), ("halt", "in_mid_body")):
+    SCENARIOS["download_silent_%s_fails_and_retry_installs" % _where] = \
+        lambda fault=_fault: expect_silent_download_fails(fault)
+
+
+@scenario
+def slow_download_that_keeps_delivering_is_never_cut():
+    size = os.path.getsize(os.path.join(world.SETUPS, "signed.exe"))
+    # Twelve chunks, a pause of a sixth of the limit before each but the
+    # first: the whole transfer takes well over the limit.
+    pause = DOWNLOAD_SILENCE_SECONDS / 6
+    with World(setup_fault="drip %d %.1f" % (size // 11 + 1, pause)) as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["installed"], DOWNLOAD_SILENCE_SECONDS * 3)
+        body = [r for r in w.requests() if r[2].endswith("setup.exe")]
+        assert len(body) == 1 and float(body[0][1]) - float(body[0][0]) > DOWNLOAD_SILENCE_SECONDS, body
+        exit_dialog(w, installer)
+
+
 @scenario
 def error_page_and_short_body_reach_the_signature_check():
     # Wine's download service reports success for a 404 page and for a body
@@ -148,7 +187,8 @@ def error_page_and_short_body_reach_the_signature_check():
         with World(setup_fault=fault) as w:
             installer = open_dialog(w)
             try:
-                w.wait_status(tuple(EN[outcome] for outcome in outcomes))
+                # A reset that the download service misses ends as a silent download.
+                w.wait_status(tuple(EN[outcome] for outcome in outcomes), DOWNLOAD_SILENCE_SECONDS + 30)
             except AssertionError as error:
                 raise AssertionError("%s: %s" % (fault, error))
             assert w.setup_runs() == []

@@ -12,6 +12,9 @@ on every request, makes the answer to <path> misbehave; its first line is one of
     truncate                  headers with the true length, half the body, close
     drip BYTES SECONDS        the body BYTES at a time, SECONDS between chunks
     stall                     status and headers, then nothing (at most 120 s)
+    halt                      headers with the true length, half the body, then
+                              nothing on the open connection (at most 120 s)
+    silent                    the request read, then no answer at all (at most 120 s)
     redirect URL              302 to URL
 
 Each answer appends "<start> <end> <path> <fault|ok> <bytes>" to
@@ -47,7 +50,7 @@ def well_formed(words):
     if not words:
         return True
     kind, arguments = words[0], words[1:]
-    if kind in ("404", "500", "reset", "truncate", "stall"):
+    if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent"):
         return not arguments
     if kind == "redirect":
         return len(arguments) == 1
@@ -135,6 +138,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if kind == "silent":
+            return self.wait_for_client_to_leave()
         if local is None or not os.path.isfile(local):
             return self.status_page(404, with_body)
         with open(local, "rb") as f:
@@ -150,6 +155,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.write(body[: len(body) // 2])
             self.reset()
         elif kind == "stall":
+            self.wait_for_client_to_leave()
+        elif kind == "halt":
+            self.write(body[: len(body) // 2])
             self.wait_for_client_to_leave()
         elif kind == "drip":
             self.drip(body, int(words[1]), float(words[2]))

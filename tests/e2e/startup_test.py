@@ -117,7 +117,7 @@ def expect_assistant(windows="win7", verb="runas", **settings):
         assert w.wait_assistant_runs() == [ASSISTANT], w.assistant_runs()
         launches = w.shell_launches()
         assert len(launches) == 1, launches
-        assert launches[0] == (0x440, verb, ASSISTANT, "", 5), launches
+        assert launches[0] == (0x440, verb, ASSISTANT, "", 5, 0), "no window to start it for: %s" % launches
 
 
 for _name, _settings in ASSISTANT_CASES.items():

@@ -154,6 +154,7 @@ def bmp_to_png(bmp_path, png_path):
 class Window:
     def __init__(self, lines):
         self.caption = ""
+        self.handle = None
         self.topmost = False
         self.icon = "none"
         self.progress = None
@@ -166,6 +167,8 @@ class Window:
             word, _, rest = line.partition(" ")
             if word == "caption":
                 self.caption = rest
+            elif word == "handle":
+                self.handle = int(rest)
             elif word == "topmost":
                 self.topmost = rest == "1"
             elif word == "enabled":
@@ -429,20 +432,24 @@ class World:
         return [args.split(",") for args in re.findall(r"Call %s\(([^)]*)\)" % re.escape(function), trace)]
 
     def shell_launches(self):
-        """(verb, file, show) of every ShellExecuteEx call the installer made."""
+        """(mask, verb, file, parameters, show, window) of every ShellExecuteEx
+        call the installer made; the window as a number, 0 for none."""
         try:
             with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
                 trace = f.read()
         except FileNotFoundError:
             return []
-        pattern = (r'SHELL_execute mask=0x([0-9a-f]+) hwnd=\S+ verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" '
+        pattern = (r'SHELL_execute mask=0x([0-9a-f]+) hwnd=(\S+) verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" '
                    r'parm=(?:L"(.*?)"|\(null\)) .*?show=0x([0-9a-f]+)')
 
         def unescape(text):
             return text.replace("\\\\", "\\").replace('\\"', '"')
 
-        return [(int(mask, 16), verb, unescape(file), parm, int(show, 16))
-                for mask, verb, file, parm, show in re.findall(pattern, trace)]
+        def number(pointer):
+            return 0 if pointer == "(nil)" else int(pointer, 16)
+
+        return [(int(mask, 16), verb, unescape(file), parm, int(show, 16), number(window))
+                for mask, window, verb, file, parm, show in re.findall(pattern, trace)]
 
     def run_installer(self, timeout=30):
         """Runs a second copy to its end; its exit code, or None if it hung."""

@@ -1,3 +1,4 @@
+#include "system/DownloadLimits.h"
 #include "ui/ProgressPercent.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,29 @@ TEST(ProgressPercent, TruncatesInDoublePrecision)
     };
     for (const PercentCase& c : cases)
         EXPECT_EQ(c.percent, ProgressPercent(c.progress, c.maximum)) << c.progress << " of " << c.maximum;
+}
+
+struct SilenceCase {
+    uint32_t lastReport;
+    uint32_t now;
+    bool silent;
+};
+
+TEST(DownloadSilence, CountsFromTheLastReportAcrossTheTickWrap)
+{
+    const uint32_t limit = kDownloadSilenceLimitMs;
+    const SilenceCase cases[] = {
+        {1000, 1000, false},
+        {1000, 1000 + limit - 1, false},
+        {1000, 1000 + limit, true},
+        {1000, 0xFFFFFFFFu, true},
+        // The tick counter wraps every 49.7 days, in the middle of a download too.
+        {0xFFFFFFFFu - 10, 5, false},
+        {0xFFFFFFFFu - 10, limit - 12, false},
+        {0xFFFFFFFFu - 10, limit - 11, true},
+    };
+    for (const SilenceCase& c : cases)
+        EXPECT_EQ(c.silent, HasGoneSilent(c.lastReport, c.now)) << c.lastReport << " to " << c.now;
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 //
 // With UIDRIVER_WINDOW set, only windows with that caption (UTF-8) count.
 //
-// A window is printed as lines: "window", "caption <text>", "topmost 0|1",
+// A window is printed as lines: "window", "handle <decimal>", "caption <text>", "topmost 0|1",
 // "icon <name>", then one "control <id> <class> <visible> <enabled> <text>"
 // per child ("progress <id> <position>" too for a progress bar), and "end".
 #include <windows.h>
@@ -211,6 +211,7 @@ std::string RectText(const RECT& rect)
 void PrintWindow(HWND window)
 {
     Print("window");
+    Print("handle " + std::to_string(reinterpret_cast<uintptr_t>(window)));
     Print("caption " + WindowText(window));
     Print(std::string("topmost ") + ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "1" : "0"));
     Print(std::string("enabled ") + (IsWindowEnabled(window) ? "1" : "0"));

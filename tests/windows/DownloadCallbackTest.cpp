@@ -1,3 +1,4 @@
+#include "system/DownloadLimits.h"
 #include "ui/Workers.h"
 
 #include <commctrl.h>
@@ -48,8 +49,60 @@ TEST_F(DownloadCallback, OffersNothingElse)
     EXPECT_EQ(E_NOTIMPL, callback.QueryInterface(IID_IUnknown, &object));
     EXPECT_EQ(0u, callback.AddRef());
     EXPECT_EQ(0u, callback.Release());
-    EXPECT_EQ(E_NOTIMPL, callback.OnStartBinding(0, nullptr));
+    EXPECT_EQ(E_INVALIDARG, callback.OnStartBinding(0, nullptr));
     EXPECT_EQ(E_NOTIMPL, callback.GetBindInfo(nullptr, nullptr));
+}
+
+// A binding that counts its references and aborts.
+class CountingBinding : public IBinding {
+public:
+    STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHOD_(ULONG, AddRef)() override { return ++references; }
+    STDMETHOD_(ULONG, Release)() override { return --references; }
+    STDMETHOD(Abort)() override
+    {
+        ++aborts;
+        return S_OK;
+    }
+    STDMETHOD(Suspend)() override { return E_NOTIMPL; }
+    STDMETHOD(Resume)() override { return E_NOTIMPL; }
+    STDMETHOD(SetPriority)(LONG) override { return E_NOTIMPL; }
+    STDMETHOD(GetPriority)(LONG*) override { return E_NOTIMPL; }
+    STDMETHOD(GetBindResult)(CLSID*, DWORD*, LPOLESTR*, DWORD*) override { return E_NOTIMPL; }
+
+    ULONG references = 1;
+    int aborts = 0;
+};
+
+TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimit)
+{
+    CountingBinding binding;
+    {
+        CDownloadCallback callback(m_bar);
+        EXPECT_EQ(S_OK, callback.OnStartBinding(0, &binding));
+        EXPECT_EQ(2u, binding.references) << "the callback keeps the binding";
+        const DWORD reported = GetTickCount();
+        EXPECT_EQ(S_OK, callback.OnProgress(1, 3, 0, nullptr));
+        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs / 2);
+        EXPECT_EQ(0, binding.aborts) << "not silent for long enough";
+        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs * 2);
+        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs * 3);
+        EXPECT_EQ(1, binding.aborts);
+        EXPECT_EQ(S_OK, callback.OnStopBinding(E_ABORT, nullptr));
+        EXPECT_EQ(1u, binding.references) << "the binding is let go when it stops";
+    }
+    {
+        CDownloadCallback callback(m_bar);
+        callback.OnStartBinding(0, &binding);
+        callback.OnStopBinding(S_OK, nullptr);
+        callback.AbortIfSilent(GetTickCount() + kDownloadSilenceLimitMs * 2);
+        EXPECT_EQ(1, binding.aborts) << "a stopped binding is not aborted";
+    }
+    {
+        CDownloadCallback callback(m_bar);
+        callback.OnStartBinding(0, &binding);
+    }
+    EXPECT_EQ(1u, binding.references) << "a binding that never stopped is let go with the callback";
 }
 
 }  // namespace
