@@ -58,16 +58,16 @@ BOOL CInstallerApp::InitInstance()
     }
 
     while (!IsOnline()) {
-        if (MessageBoxA(nullptr, m_strNoServer, m_strTitle, MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
+        if (MessageBoxW(nullptr, m_strNoServer, m_strTitle, MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
             return FALSE;
     }
 
     if (!IsAdministrator()) {
         if (g_osVersion.IsVistaOrLater() && !IsUacEnabled()) {
-            MessageBoxA(nullptr, m_strCannotElevate, m_strTitle, MB_OK | MB_ICONERROR);
+            MessageBoxW(nullptr, m_strCannotElevate, m_strTitle, MB_OK | MB_ICONERROR);
             return FALSE;
         }
-        if (MessageBoxA(nullptr, m_strNeedAdminPassword, m_strTitle, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL)
+        if (MessageBoxW(nullptr, m_strNeedAdminPassword, m_strTitle, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL)
             return FALSE;
     }
 

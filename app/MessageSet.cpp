@@ -2,7 +2,7 @@
 
 namespace {
 
-CString MessageSet::*const kSlotFields[] = {
+const MessageChar* MessageSet::*const kSlotFields[] = {
     &MessageSet::m_strTitle,          &MessageSet::m_strNoServer,
     &MessageSet::m_strConnecting,     &MessageSet::m_strSystemError,
     &MessageSet::m_strDownloading,    &MessageSet::m_strDownloadFailed,

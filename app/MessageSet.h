@@ -21,8 +21,8 @@ enum MessageSlot {
     MSG_SLOT_COUNT
 };
 
-// One language's texts, each in the ANSI code page of that language.
-typedef const char* const MessageColumn[MSG_SLOT_COUNT];
+// One language's texts, in UTF-16.
+typedef const MessageChar* const MessageColumn[MSG_SLOT_COUNT];
 
 extern const MessageColumn g_messagesEnglish;
 extern const MessageColumn g_messagesSimplifiedChinese;

@@ -69,10 +69,12 @@ HWND CDialog::OwnerForModal() const
 }
 
 // The system disables the owner for the modal run and enables it again when
-// the dialog ends.
+// the dialog ends. A wide dialog, so that it and its controls are Unicode
+// windows: their texts never pass through the ANSI code page, which may not
+// hold them.
 INT_PTR CDialog::DoModal()
 {
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate),
                                            OwnerForModal(), DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
@@ -148,7 +150,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
 {
     if (message == WM_INITDIALOG) {
         CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         dialog->m_hWnd = window;
         RECT before;
         GetWindowRect(window, &before);
@@ -159,7 +161,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
             CenterDialog(window);
         return focusDefault;
     }
-    CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!dialog)
         return FALSE;
     LRESULT result = 0;
@@ -173,7 +175,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
         return static_cast<INT_PTR>(result);
     default:
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
         return TRUE;
     }
 }

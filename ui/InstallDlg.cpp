@@ -113,11 +113,12 @@ BOOL CInstallDlg::OnInitDialog()
 
     HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
     if (systemMenu) {
-        char aboutText[256] = {};
-        LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof(aboutText));
-        if (aboutText[0] != '\0') {
-            AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+        // Wide: the item is Chinese whatever the system's code page holds.
+        wchar_t aboutText[256] = {};
+        LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, aboutText, sizeof(aboutText) / sizeof(aboutText[0]));
+        if (aboutText[0] != L'\0') {
+            AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
         }
     }
 
@@ -125,8 +126,8 @@ BOOL CInstallDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     SetWindowText(m_texts.m_strTitle);
-    SetDlgItemTextA(m_hWnd, IDOK, m_texts.m_strRetry);
-    SetDlgItemTextA(m_hWnd, IDCANCEL, m_texts.m_strExit);
+    SetDlgItemTextW(m_hWnd, IDOK, m_texts.m_strRetry);
+    SetDlgItemTextW(m_hWnd, IDCANCEL, m_texts.m_strExit);
 
     SetTopmost(true);
 
@@ -206,7 +207,7 @@ void CInstallDlg::SetTopmost(bool topmost)
     SetWindowPos(m_hWnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void CInstallDlg::SetStatus(const char* text)
+void CInstallDlg::SetStatus(const MessageChar* text)
 {
     m_wndStatus.SetWindowText(text);
 }
@@ -257,7 +258,7 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
     case STATUS_INSTALL_DONE:
         ShowWindow(GetDlgItem(IDOK), SW_HIDE);
         ShowWindow(GetDlgItem(IDC_PROGRESS), SW_HIDE);
-        SetDlgItemTextA(m_hWnd, IDCANCEL, m_texts.m_strFinish);
+        SetDlgItemTextW(m_hWnd, IDCANCEL, m_texts.m_strFinish);
         ShowWindow(GetDlgItem(IDCANCEL), SW_SHOW);
         SetStatus(m_texts.m_strInstalled);
         UpdateWindow(m_hWnd);

@@ -61,7 +61,7 @@ private:
     // Retry, enabled, and Exit, after a failure.
     void OfferRetry();
     void SetTopmost(bool topmost);
-    void SetStatus(const char* text);
+    void SetStatus(const MessageChar* text);
 
     static const AFX_MSGMAP_ENTRY kMessageMap[];
 

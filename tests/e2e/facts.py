@@ -10,15 +10,14 @@ import re
 
 SOURCE = os.path.realpath(os.environ.get("RAZI_SOURCE_DIR",
                                          os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")))
-# Each locale's table. The sources are UTF-8; the build stores each table in
-# its language's code page, and fails on a character outside it.
+# Each locale's table. The sources are UTF-8; the build stores the texts as UTF-16.
 TABLES = {
     "en_US.UTF-8": "app/MessagesEnglish.cpp",
     "zh_CN.UTF-8": "app/MessagesSimplifiedChinese.cpp",
     "zh_TW.UTF-8": "app/MessagesTraditionalChinese.cpp",
 }
 # A table's entry: one text, as one literal with no escapes but \" and \\, and its slot's comment.
-ENTRY = re.compile(r'\s*"((?:[^"\\]|\\["\\])*)",\s*//\s*(MSG_\w+)\s*')
+ENTRY = re.compile(r'\s*MESSAGE_TEXT\("((?:[^"\\]|\\["\\])*)"\),\s*//\s*(MSG_\w+)\s*')
 
 
 class SourceError(Exception):
@@ -110,6 +109,7 @@ IDC_STATUS = defined("res/resource.h", "IDC_STATUS")
 IDC_PROGRESS = defined("res/resource.h", "IDC_PROGRESS")
 IDM_ABOUTBOX = defined("res/resource.h", "IDM_ABOUTBOX")
 ABOUT_CAPTION = dialog_caption("res/DA_Razi.rc", "IDD_ABOUTBOX")
+ABOUT_ITEM = re.search(r'^\s*IDS_ABOUTBOX\s+"([^"]*)"', read_source("res/DA_Razi.rc")[1], re.M).group(1)
 WM_INSTALL_STATUS = defined("ui/InstallStatus.h", "WM_INSTALL_STATUS")
 INSTALL_STATUS_CODES = enumeration("ui/InstallStatus.h", "InstallStatus")
 DOWNLOAD_SILENCE_SECONDS = defined("system/DownloadLimits.h", "kDownloadSilenceLimitMs") / 1000

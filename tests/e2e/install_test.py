@@ -11,7 +11,7 @@ import sys
 import time
 
 import world
-from facts import (ABOUT_CAPTION, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX,
+from facts import (ABOUT_CAPTION, ABOUT_ITEM, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX,
                    INSTALL_STATUS_CODES, TEXTS, WM_INSTALL_STATUS)
 from startup_test import expect_box, main
 from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
@@ -38,10 +38,10 @@ def assert_offers_retry(window, texts=EN):
     assert button(window, IDCANCEL) == (True, True, texts["exit"]), window.controls
 
 
-def open_dialog(w, locale="en_US.UTF-8", relay=None):
-    """Starts the installer (tracing calls of `relay`, if given) and takes
-    it past the credentials box."""
-    installer = w.start_installer(relay=relay)
+def open_dialog(w, locale="en_US.UTF-8", relay=None, channels=""):
+    """Starts the installer (tracing calls of `relay`, if given, and the
+    trace `channels`) and takes it past the credentials box."""
+    installer = w.start_installer(relay=relay, channels=channels)
     expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL], locale)
     w.press(IDOK)
     return installer
@@ -272,8 +272,10 @@ def near(point, other):
 def about_box_belongs_to_the_dialog_and_both_open_centred():
     title, about_title = EN["title"], ABOUT_CAPTION
     with World(setup_fault="drip 4096 0.05") as w:
-        installer = open_dialog(w)
+        installer = open_dialog(w, channels=",+menu")
         dialog = w.wait_status(EN["downloading"])
+        # Chinese on an English system too, whose code page has no Chinese.
+        assert ABOUT_ITEM in w.menu_items(), w.menu_items()
         left, top, right, bottom = w.work_area()
         assert near(dialog.centre, ((left + right) / 2, (top + bottom) / 2)), (dialog.rect, w.work_area())
         # Windows keeps the low four bits of a system command for itself.

@@ -431,6 +431,13 @@ class World:
             trace = f.read()
         return [args.split(",") for args in re.findall(r"Call %s\(([^)]*)\)" % re.escape(function), trace)]
 
+    def menu_items(self):
+        """The text of every menu item the installer inserted, from Wine's menu trace."""
+        with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+            trace = f.read()
+        return [re.sub(r"\\x?([0-9a-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
+                for text in re.findall(r'InsertMenuW .*?str L"((?:[^"\\]|\\.)*)"', trace)]
+
     def shell_launches(self):
         """(mask, verb, file, parameters, show, window) of every ShellExecuteEx
         call the installer made; the window as a number, 0 for none."""

@@ -9,7 +9,7 @@
 
 namespace {
 
-CString MessageSet::*const kFields[MSG_SLOT_COUNT] = {
+const MessageChar* MessageSet::*const kFields[MSG_SLOT_COUNT] = {
     &MessageSet::m_strTitle,        &MessageSet::m_strNoServer,         &MessageSet::m_strConnecting,
     &MessageSet::m_strSystemError,  &MessageSet::m_strDownloading,      &MessageSet::m_strDownloadFailed,
     &MessageSet::m_strVerifyFailed, &MessageSet::m_strInstalled,        &MessageSet::m_strInstalling,
@@ -19,17 +19,12 @@ CString MessageSet::*const kFields[MSG_SLOT_COUNT] = {
 
 enum Column { ENGLISH, SIMPLIFIED, TRADITIONAL };
 
-std::string Expected(int slot, Column column)
+std::basic_string<MessageChar> Expected(int slot, Column column)
 {
     const ExpectedMessages& row = kExpectedMessages[slot];
-    switch (column) {
-    case SIMPLIFIED:
-        return EncodeInCodePage(row.simplifiedChinese, 936);
-    case TRADITIONAL:
-        return EncodeInCodePage(row.traditionalChinese, 950);
-    default:
-        return row.english;
-    }
+    return EncodeInUtf16(column == SIMPLIFIED ? row.simplifiedChinese
+                         : column == TRADITIONAL ? row.traditionalChinese
+                                                 : row.english);
 }
 
 struct LanguageCase {
@@ -48,10 +43,11 @@ TEST(MessageSet, FillsEverySlotFromTheColumnOfTheWholeLanguageId)
         MessageSet set;
         FillMessageSet(set, c.langId);
         for (int slot = 0; slot < MSG_SLOT_COUNT; ++slot) {
-            const std::string expected = Expected(slot, c.column);
+            const std::basic_string<MessageChar> expected = Expected(slot, c.column);
             ASSERT_FALSE(expected.empty()) << "slot " << slot;
-            EXPECT_EQ(expected, std::string(set.*kFields[slot])) << "language " << std::hex << c.langId << " slot "
-                                                                 << std::dec << slot;
+            // Unit by unit: the whole text, in UTF-16, and nothing after it.
+            EXPECT_TRUE(expected == set.*kFields[slot]) << "language " << std::hex << c.langId << " slot " << std::dec
+                                                        << slot;
         }
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ui/MessageSet.h"
+
 #include <string>
 
-// Encodes a UTF-8 text in a Windows code page (936, 950, 1252) with the
-// platform's own converter, independently of how the product stores it.
+// A UTF-8 text in UTF-16, as the product keeps its texts, converted by the
+// platform's own converter, independently of how the product stores them.
 // An unconvertible text gives an empty result.
-std::string EncodeInCodePage(const std::string& utf8, unsigned int codePage);
+std::basic_string<MessageChar> EncodeInUtf16(const std::string& utf8);

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-std::string EncodeInCodePage(const std::string& utf8, unsigned int codePage)
+std::basic_string<MessageChar> EncodeInUtf16(const std::string& utf8)
 {
-    const std::string name = "CP" + std::to_string(codePage);
-    iconv_t converter = iconv_open(name.c_str(), "UTF-8");
+    std::basic_string<MessageChar> text;
+    iconv_t converter = iconv_open("UTF-16LE", "UTF-8");
     if (converter == reinterpret_cast<iconv_t>(-1))
-        return std::string();
+        return text;
     std::vector<char> input(utf8.begin(), utf8.end());
-    std::vector<char> output(utf8.size() * 2 + 4);
+    std::vector<char> output(utf8.size() * 4 + 4);
     char* in = input.data();
     size_t inLeft = input.size();
     char* out = output.data();
@@ -20,6 +20,8 @@ std::string EncodeInCodePage(const std::string& utf8, unsigned int codePage)
     const size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
     iconv_close(converter);
     if (result == static_cast<size_t>(-1))
-        return std::string();
-    return std::string(output.data(), out);
+        return text;
+    for (const char* unit = output.data(); unit + 1 < out; unit += 2)
+        text += static_cast<MessageChar>(static_cast<unsigned char>(unit[0]) | static_cast<unsigned char>(unit[1]) << 8);
+    return text;
 }

@@ -3,21 +3,14 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-std::string EncodeInCodePage(const std::string& utf8, unsigned int codePage)
+std::basic_string<MessageChar> EncodeInUtf16(const std::string& utf8)
 {
-    const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                               static_cast<int>(utf8.size()), nullptr, 0);
-    if (wideLength <= 0)
-        return std::string();
-    std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wideLength);
-    BOOL usedDefault = FALSE;
-    const int length = WideCharToMultiByte(codePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, &usedDefault);
-    if (length <= 0 || usedDefault)
-        return std::string();
-    std::string encoded(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), wideLength, &encoded[0], length, nullptr, nullptr);
-    return encoded;
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                           nullptr, 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], length);
+    return wide;
 }

@@ -22,7 +22,7 @@ TEST(InstallerApp, SecondInstanceEndsBeforeFillingTheTexts)
     CInstallerApp second;
     EXPECT_FALSE(second.InitInstance());
     EXPECT_EQ(nullptr, second.m_hMutex.Get());
-    EXPECT_TRUE(second.m_strTitle.IsEmpty());
+    EXPECT_EQ(nullptr, second.m_strTitle);
     EXPECT_EQ(0, second.ExitInstance());
 
     CloseHandle(first);
@@ -35,7 +35,7 @@ TEST(InstallerApp, HoldsTheMutexUntilExitInstance)
     EXPECT_FALSE(app.InitInstance());
     EXPECT_NE(nullptr, app.m_hMutex.Get());
     EXPECT_TRUE(MutexExists());
-    EXPECT_STREQ(MessageColumnForLanguage(GetSystemDefaultLangID())[MSG_TITLE], app.m_strTitle);
+    EXPECT_EQ(MessageColumnForLanguage(GetSystemDefaultLangID())[MSG_TITLE], app.m_strTitle);
 
     EXPECT_EQ(0, app.ExitInstance());
     EXPECT_EQ(nullptr, app.m_hMutex.Get());

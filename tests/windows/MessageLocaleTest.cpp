@@ -1,6 +1,6 @@
-// Run once per system locale (LC_ALL): the installer's texts, as the ANSI
-// window functions of that system read them, are the texts of the language
-// that the locale selects.
+// Run once per system locale (LC_ALL): the installer's texts are the texts
+// of the language that the locale selects, in UTF-16 whatever the locale's
+// code page.
 #include "app/InstallerApp.h"
 #include "app/MessageSet.h"
 #include "tests/portable/ExpectedMessages.h"
@@ -54,16 +54,17 @@ TEST(MessageLocale, TextsAreTheLanguageOfTheSystemLocale)
 
     CInstallerApp app;
     app.InitInstance();
-    const CString* slots[MSG_SLOT_COUNT] = {
+    const MessageChar* const* slots[MSG_SLOT_COUNT] = {
         &app.m_strTitle,        &app.m_strNoServer,    &app.m_strConnecting,   &app.m_strSystemError,
         &app.m_strDownloading,  &app.m_strDownloadFailed, &app.m_strVerifyFailed, &app.m_strInstalled,
         &app.m_strInstalling,   &app.m_strCannotElevate, &app.m_strNeedAdminPassword, &app.m_strRetry,
         &app.m_strExit,         &app.m_strFinish,
     };
     for (int slot = 0; slot < MSG_SLOT_COUNT; ++slot) {
-        const std::string expected = EncodeInCodePage(ExpectedUtf8(slot, locale->column), GetACP());
+        const std::wstring expected = EncodeInUtf16(ExpectedUtf8(slot, locale->column));
         ASSERT_FALSE(expected.empty()) << "slot " << slot;
-        EXPECT_EQ(expected, std::string(*slots[slot])) << locale->locale << " slot " << slot;
+        ASSERT_NE(nullptr, *slots[slot]) << "slot " << slot;
+        EXPECT_EQ(expected, std::wstring(*slots[slot])) << locale->locale << " slot " << slot;
     }
     app.ExitInstance();
 }
