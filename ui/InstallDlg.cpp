@@ -8,6 +8,7 @@
 #include "system/TempPath.h"
 #include "ui/InstallStatus.h"
 #include "ui/SignatureCheck.h"
+#include "ui/StatusLine.h"
 #include "ui/Workers.h"
 
 namespace {
@@ -65,7 +66,8 @@ const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
 
 CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent)
     : CDialog(IDD_INSTALL_DIALOG, parent), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts)
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
+      m_rcStatusArea()
 {
     InitializeLocksOnce();
     CCriticalSectionLock life(g_csDialogLife);
@@ -139,6 +141,10 @@ BOOL CInstallDlg::OnInitDialog()
     if (m_hShlwapi.IsValid())
         m_pfnPathFileExists = LookUp<PathFileExistsFn>(m_hShlwapi.Get(), "PathFileExistsA");
 
+    // The status line's place in the template, which every text is fitted into.
+    GetWindowRect(m_wndStatus.m_hWnd, &m_rcStatusArea);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_rcStatusArea), 2);
+
     m_wndProgress.SetRange(0, 100);
     SetStatus(m_texts.m_strConnecting);
     StartDownload();
@@ -209,7 +215,7 @@ void CInstallDlg::SetTopmost(bool topmost)
 
 void CInstallDlg::SetStatus(const MessageChar* text)
 {
-    m_wndStatus.SetWindowText(text);
+    ShowStatusText(m_wndStatus.m_hWnd, m_rcStatusArea, text);
 }
 
 void CInstallDlg::OnDownloadDone()

@@ -66,6 +66,7 @@ private:
     static const AFX_MSGMAP_ENTRY kMessageMap[];
 
     const MessageSet& m_texts;
+    RECT m_rcStatusArea;
     // The verified setup, held open from before its check until the runner
     // has started it, so that nobody can change it in between.
     CUniqueFile m_hVerifiedSetup;

@@ -1,10 +1,14 @@
 // The resources of the built exe (its path is the first argument), read back
 // as Windows reads them.
+#include "app/MessageSet.h"
+#include "ui/StatusLine.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -114,8 +118,8 @@ TEST_F(Resources, InstallDialogTemplate)
          WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | BS_DEFPUSHBUTTON, WS_EX_TRANSPARENT},
         {IDCANCEL, L"#128", L"EXIT", 248, 60, 50, 14, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
          WS_EX_TRANSPARENT},
-        {1000, L"#130", L"TIP", 7, 7, 291, 26, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE,
-         WS_EX_TRANSPARENT},
+        // Not one line centred in the height: the long texts wrap.
+        {1000, L"#130", L"TIP", 7, 7, 291, 26, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, WS_EX_TRANSPARENT},
         {1001, L"#130", L"????:", 7, 20, 37, 8, WS_CHILD | WS_DISABLED | WS_GROUP | SS_LEFT, 0},
         {1002, L"#130", L"Static", 66, 19, 232, 8, WS_CHILD | WS_DISABLED | WS_GROUP | SS_LEFT, 0},
         {1003, L"msctls_progress32", L"Progress1", 7, 41, 291, 14, WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH,
@@ -140,6 +144,60 @@ TEST_F(Resources, InstallDialogTemplate)
         EXPECT_EQ(row.exStyle, exStyle) << row.id;
         EXPECT_EQ(0, extra) << row.id;
     }
+}
+
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// The height `text` takes in `control`'s font, wrapped at its width as a
+// left-aligned static lays it out.
+LONG LaidOutHeight(HWND control, const wchar_t* text)
+{
+    RECT client;
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, text, -1, &client, DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_CALCRECT);
+    ReleaseDC(control, dc);
+    return client.bottom - client.top;
+}
+
+TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
+{
+    const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 102, 1033);
+    ASSERT_FALSE(data.empty());
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                             reinterpret_cast<const DLGTEMPLATE*>(data.data()), nullptr,
+                                             IgnoreEverything, 0);
+    ASSERT_NE(nullptr, dialog);
+    HWND status = GetDlgItem(dialog, 1000);
+    RECT area;
+    GetWindowRect(status, &area);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+    const LONG oneLine = LaidOutHeight(status, L"Retry");
+
+    const MessageSlot statusSlots[] = {MSG_CONNECTING, MSG_SYSTEM_ERROR, MSG_DOWNLOADING, MSG_DOWNLOAD_FAILED,
+                                       MSG_VERIFY_FAILED, MSG_INSTALLED, MSG_INSTALLING};
+    for (const MessageColumn* column :
+         {&g_messagesEnglish, &g_messagesSimplifiedChinese, &g_messagesTraditionalChinese}) {
+        for (MessageSlot slot : statusSlots) {
+            const wchar_t* text = (*column)[slot];
+            ShowStatusText(status, area, text);
+            RECT placed;
+            GetWindowRect(status, &placed);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&placed), 2);
+            EXPECT_LE(LaidOutHeight(status, text), placed.bottom - placed.top) << "cut: " << slot;
+            EXPECT_TRUE(placed.left == area.left && placed.right == area.right && placed.top >= area.top &&
+                        placed.bottom <= area.bottom)
+                << "outside the template's place: " << slot;
+            EXPECT_LE(std::abs((placed.top - area.top) - (area.bottom - placed.bottom)), 1) << "not centred: " << slot;
+            if (LaidOutHeight(status, text) == oneLine)
+                EXPECT_EQ(oneLine, placed.bottom - placed.top) << "a line of its own: " << slot;
+        }
+    }
+    DestroyWindow(dialog);
 }
 
 TEST_F(Resources, AboutBoxTemplate)
