@@ -12,14 +12,14 @@
 namespace {
 
 // The one build value is the host.
-const char kManifestUrl[] = "https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
+const wchar_t kManifestUrl[] = L"https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
 
 const DWORD kAddressBufferSize = 512;
 
 // What the fetching thread works on. Static, because a fetch that overruns
 // is abandoned to the end of the process, which follows at once.
 struct ManifestFetch {
-    char path[kTempPathSize];
+    wchar_t path[kTempPathSize];
     HRESULT result;
 };
 ManifestFetch g_manifestFetch;
@@ -27,36 +27,52 @@ ManifestFetch g_manifestFetch;
 unsigned __stdcall FetchManifestThread(void*)
 {
     const CComApartment apartment;
-    g_manifestFetch.result = URLDownloadToFileA(nullptr, kManifestUrl, g_manifestFetch.path, 0, nullptr);
+    g_manifestFetch.result = URLDownloadToFileW(nullptr, kManifestUrl, g_manifestFetch.path, 0, nullptr);
     return 0;
 }
 
 // Downloads the manifest to `path` within kManifestTimeoutMs; false on any
 // failure or when the time is up.
-bool DownloadManifest(const char* path)
+bool DownloadManifest(const wchar_t* path)
 {
-    lstrcpynA(g_manifestFetch.path, path, sizeof(g_manifestFetch.path));
+    lstrcpynW(g_manifestFetch.path, path, kTempPathSize);
     g_manifestFetch.result = E_FAIL;
     const CUniqueHandle thread = StartThread(FetchManifestThread, nullptr);
     return thread.IsValid() && WaitForSingleObject(thread.Get(), kManifestTimeoutMs) == WAIT_OBJECT_0 &&
            SUCCEEDED(g_manifestFetch.result);
 }
 
+// Reads the value `key` of `section` from the manifest at `path` into `value`
+// of `size` bytes, as 8-bit text in the system's ANSI code page, cut to fit
+// at a whole character; its length, 0 when absent or empty. The wide reader
+// takes the wide path; its text comes back as the ANSI reader would give it.
+DWORD ReadManifestValue(const wchar_t* path, const wchar_t* section, const wchar_t* key, char* value, int size)
+{
+    wchar_t wide[kAddressBufferSize] = {};
+    int length = static_cast<int>(GetPrivateProfileStringW(section, key, nullptr, wide, size, path));
+    // A character may take two bytes: drop characters from the end until the rest fits.
+    while (length > 0 && WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr) >= size)
+        --length;
+    const int written = length > 0 ? WideCharToMultiByte(CP_ACP, 0, wide, length, value, size - 1, nullptr, nullptr)
+                                   : 0;
+    value[written] = '\0';
+    return static_cast<DWORD>(written);
+}
+
 }  // namespace
 
 bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadUrl)
 {
-    char path[kTempPathSize];
+    wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
-    DiscardStaleCopy(kManifestUrl, path, PathFileExistsA);
+    DiscardStaleCopy(kManifestUrl, path, PathFileExistsW);
     if (!DownloadManifest(path))
         return false;
 
-    // The reader answers the length it copied, cut to fit: 0 means absent or empty.
-    if (GetPrivateProfileStringA("version", "version", nullptr, version, kVersionBufferSize, path) == 0)
+    if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0)
         return false;
     char address[kAddressBufferSize] = {};
-    if (GetPrivateProfileStringA("download", "address", nullptr, address, kAddressBufferSize, path) == 0)
+    if (ReadManifestValue(path, L"download", L"address", address, kAddressBufferSize) == 0)
         return false;
 
     downloadUrl = address;

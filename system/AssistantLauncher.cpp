@@ -4,6 +4,7 @@
 #include "system/Launch.h"
 #include "system/Probes.h"
 #include "system/RegistryKey.h"
+#include "system/WideText.h"
 
 namespace {
 
@@ -30,5 +31,5 @@ void LaunchAssistant()
     // The assistant is not waited for: its process handle closes at once.
     // There is no window of ours to start it on behalf of.
     if (!command.IsEmpty())
-        LaunchWithShell(GetLaunchVerb(), command, nullptr, nullptr);
+        LaunchWithShell(GetLaunchVerb(), CWideText(command).Get(), nullptr, nullptr);
 }

@@ -1,5 +1,7 @@
 #include "system/Launch.h"
 
+#include "system/WideText.h"
+
 #include <process.h>
 #include <shellapi.h>
 
@@ -9,17 +11,18 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument)
     return CUniqueHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, entry, argument, 0, &threadId)));
 }
 
-CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters, HWND owner)
+CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar_t* parameters, HWND owner)
 {
-    SHELLEXECUTEINFOA request = {};
+    const CWideText wideVerb(verb);
+    SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof(request);
     // Without FLAG_NO_UI the shell shows a box of its own ("Path not found")
     // when the file is missing; a failed launch is the caller's to report.
     request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     request.hwnd = owner;
-    request.lpVerb = verb;
+    request.lpVerb = wideVerb.Get();
     request.lpFile = file;
     request.lpParameters = parameters;
     request.nShow = SW_SHOW;
-    return CUniqueHandle(ShellExecuteExA(&request) ? request.hProcess : nullptr);
+    return CUniqueHandle(ShellExecuteExW(&request) ? request.hProcess : nullptr);
 }

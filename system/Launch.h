@@ -12,4 +12,4 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument);
 // starts (or none): an elevation prompt for a launch that names no window
 // of the foreground may only flash in the taskbar instead of showing. The
 // new process's handle, or none when nothing was started.
-CUniqueHandle LaunchWithShell(const char* verb, const char* file, const char* parameters, HWND owner);
+CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar_t* parameters, HWND owner);

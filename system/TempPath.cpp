@@ -3,27 +3,24 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstring>
-
 // The product's fixed names; after the directory's own backslash they make a "\\", which Windows reads as one.
-const char kManifestFileName[] = "\\ZIDEVADID.INI";
-const char kSetupFileName[] = "\\ZIDEVADID.EXE";
+const wchar_t kManifestFileName[] = L"\\ZIDEVADID.INI";
+const wchar_t kSetupFileName[] = L"\\ZIDEVADID.EXE";
 
-void BuildTempFilePath(char (&path)[kTempPathSize], const char* fileName)
+void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName)
 {
-    char directory[MAX_PATH] = {};
-    const DWORD length = GetTempPathA(MAX_PATH, directory);
+    wchar_t directory[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, directory);
     if (length >= MAX_PATH)
-        directory[0] = '\0';  // too long for the buffer: nothing was written
-    std::memset(path, 0, sizeof(path));
-    lstrcpynA(path, directory, kTempPathSize);
-    const size_t used = std::strlen(path);
-    lstrcpynA(path + used, fileName, static_cast<int>(kTempPathSize - used));
+        directory[0] = L'\0';  // too long for the buffer: nothing was written
+    lstrcpynW(path, directory, kTempPathSize);
+    const int used = lstrlenW(path);
+    lstrcpynW(path + used, fileName, static_cast<int>(kTempPathSize) - used);
 }
 
-void DiscardStaleCopy(const char* url, const char* path, PathFileExistsFn fileExists)
+void DiscardStaleCopy(const wchar_t* url, const wchar_t* path, PathFileExistsFn fileExists)
 {
-    DeleteUrlCacheEntryA(url);
+    DeleteUrlCacheEntryW(url);
     if (fileExists && fileExists(path))
-        DeleteFileA(path);
+        DeleteFileW(path);
 }

@@ -2,19 +2,22 @@
 
 #include <windows.h>
 
-// The installer's two files in the user's temporary directory.
-extern const char kManifestFileName[];  // "\ZIDEVADID.INI"
-extern const char kSetupFileName[];     // "\ZIDEVADID.EXE"
+// The installer's two files in the user's temporary directory. Wide, like
+// every path built from that directory: a user name outside the ANSI code
+// page (C:\Users\张伟 on an English Windows) reaches the ANSI functions as
+// question marks, a path that does not exist.
+extern const wchar_t kManifestFileName[];  // "\ZIDEVADID.INI"
+extern const wchar_t kSetupFileName[];     // "\ZIDEVADID.EXE"
 
 const unsigned int kTempPathSize = 520;
 
 // The temporary directory exactly as the system gives it (with its trailing
 // backslash, or empty when it gives none) followed by `fileName`.
-void BuildTempFilePath(char (&path)[kTempPathSize], const char* fileName);
+void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName);
 
-typedef BOOL(WINAPI* PathFileExistsFn)(LPCSTR path);
+typedef BOOL(WINAPI* PathFileExistsFn)(LPCWSTR path);
 
-// Before a download to `path`: drops the system's cached copy of `url` and
-// the file an earlier run left at `path`, so the bytes come from the server.
-// Without a `fileExists` test the leftover file stays.
-void DiscardStaleCopy(const char* url, const char* path, PathFileExistsFn fileExists);
+// Before a download of `url` to `path`: drops the system's cached copy of
+// `url` and the file an earlier run left at `path`, so the bytes come from
+// the server. Without a `fileExists` test the leftover file stays.
+void DiscardStaleCopy(const wchar_t* url, const wchar_t* path, PathFileExistsFn fileExists);

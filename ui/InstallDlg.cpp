@@ -40,12 +40,12 @@ void InitializeLocksOnce()
 // download is often opened for a moment by others (a virus scanner, say),
 // which makes the open fail with a sharing violation; that is retried for a
 // short while before the file counts as unusable.
-HANDLE OpenSetupExclusively(const char* path)
+HANDLE OpenSetupExclusively(const wchar_t* path)
 {
     const int kAttempts = 20;
     const DWORD kPauseMs = 100;
     for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
             return file;
@@ -94,7 +94,7 @@ bool CInstallDlg::TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view
         return false;
     view.hDialog = live->m_hWnd;
     view.hProgress = live->m_wndProgress.m_hWnd;
-    lstrcpynA(view.szUrl, live->m_strUrl, sizeof(view.szUrl));
+    MultiByteToWideChar(CP_ACP, 0, live->m_strUrl, -1, view.szUrl, sizeof(view.szUrl) / sizeof(view.szUrl[0]));
     view.pfnPathFileExists = live->m_pfnPathFileExists;
     if (forRunner) {
         view.hVerifiedSetup.Reset(live->m_hVerifiedSetup.Release());
@@ -139,7 +139,7 @@ BOOL CInstallDlg::OnInitDialog()
 
     m_hShlwapi.Reset(LoadLibraryA("shlwapi.dll"));
     if (m_hShlwapi.IsValid())
-        m_pfnPathFileExists = LookUp<PathFileExistsFn>(m_hShlwapi.Get(), "PathFileExistsA");
+        m_pfnPathFileExists = LookUp<PathFileExistsFn>(m_hShlwapi.Get(), "PathFileExistsW");
 
     // The status line's place in the template, which every text is fitted into.
     GetWindowRect(m_wndStatus.m_hWnd, &m_rcStatusArea);
@@ -194,7 +194,7 @@ void CInstallDlg::OnCancel()
         SetLayeredAttributes(m_hWnd, 0, static_cast<BYTE>(n / kFadeSteps), LWA_ALPHA);
     m_hUser32.Reset();
     // The exe imports shlwapi itself, so this only drops our reference: a
-    // worker's copy of PathFileExistsA stays callable.
+    // worker's copy of PathFileExistsW stays callable.
     m_hShlwapi.Reset();
     CDialog::OnCancel();
 }
@@ -220,7 +220,7 @@ void CInstallDlg::SetStatus(const MessageChar* text)
 
 void CInstallDlg::OnDownloadDone()
 {
-    char path[kTempPathSize];
+    wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
 
     // Held from before the check until the runner has started the setup:

@@ -14,7 +14,7 @@
 struct CWorkerView {
     HWND hDialog = nullptr;
     HWND hProgress = nullptr;
-    char szUrl[512] = {};
+    wchar_t szUrl[512] = {};  // as the ANSI download functions would read it
     PathFileExistsFn pfnPathFileExists = nullptr;  // valid while the process runs: shlwapi is also imported
     CUniqueFile hVerifiedSetup;      // the runner's: the verified setup, held open
     const char* pszVerb = nullptr;   // the runner's: the launch verb

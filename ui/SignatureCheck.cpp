@@ -30,22 +30,6 @@ typedef CUniqueAny<HCERTSTORE, CloseCertStore> CCertStore;
 typedef CUniqueAny<HCRYPTMSG, CryptMsgClose> CCryptMessage;
 typedef CUniqueAny<PCCERT_CONTEXT, CertFreeCertificateContext> CCertContext;
 
-// A wide copy of an ANSI text, in the system code page; empty on failure.
-class CWideText {
-public:
-    explicit CWideText(const char* text)
-    {
-        const int length = lstrlenA(text) + 1;
-        m_text.Reset(LocalAlloc(LPTR, length * sizeof(WCHAR)));
-        if (m_text.IsValid())
-            MultiByteToWideChar(CP_ACP, 0, text, -1, static_cast<WCHAR*>(m_text.Get()), length);
-    }
-    const WCHAR* Get() const { return m_text.IsValid() ? static_cast<const WCHAR*>(m_text.Get()) : L""; }
-
-private:
-    CUniqueLocal m_text;
-};
-
 uint32_t VerifyEarly(const WCHAR* path)
 {
     WIN_TRUST_SUBJECT_FILE subject = {};
@@ -103,17 +87,16 @@ void ReadSignerName(const WCHAR* path, char* name, DWORD size)
 
 }  // namespace
 
-bool VerifySetupSignature(CString path)
+bool VerifySetupSignature(const wchar_t* path)
 {
-    const CWideText widePath(path);
     const bool early = IsWindows2000() || IsWindowsServer2003();
     const SignatureRequest request = early ? SIGNATURE_REQUEST_EARLY : SIGNATURE_REQUEST_GENERIC;
-    const uint32_t result = early ? VerifyEarly(widePath.Get()) : VerifyGeneric(widePath.Get());
+    const uint32_t result = early ? VerifyEarly(path) : VerifyGeneric(path);
     if (!IsSignatureAccepted(request, result))
         return false;
     if (INSTALLER_SETUP_PUBLISHER[0] == '\0')
         return true;
     char signer[256];
-    ReadSignerName(widePath.Get(), signer, sizeof(signer));
+    ReadSignerName(path, signer, sizeof(signer));
     return IsPublisherAccepted(INSTALLER_SETUP_PUBLISHER, signer);
 }

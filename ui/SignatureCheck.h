@@ -1,8 +1,8 @@
 #pragma once
 
-#include "framework/AfxString.h"
+#include <windows.h>
 
-// Whether the system's trust service accepts the setup's Authenticode
-// signature (and, when the build names one, whether its signer is that
-// publisher). Shows nothing.
-bool VerifySetupSignature(CString path);
+// Whether the system's trust service accepts the Authenticode signature of
+// the setup at `path` (and, when the build names one, whether its signer is
+// that publisher). Shows nothing.
+bool VerifySetupSignature(const wchar_t* path);

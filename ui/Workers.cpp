@@ -117,7 +117,7 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
     ShowWindow(GetDlgItem(view.hDialog, IDCANCEL), SW_HIDE);
     SendStatus(view.hDialog, STATUS_DOWNLOAD_STARTED);
 
-    char path[kTempPathSize];
+    wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
     DiscardStaleCopy(view.szUrl, path, view.pfnPathFileExists);
 
@@ -125,7 +125,7 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
     {
         // Gone before the status is sent: that send lets this thread run a pending tick.
         const CDownloadWatchdog watchdog(callback);
-        result = URLDownloadToFileA(nullptr, view.szUrl, path, 0, &callback);
+        result = URLDownloadToFileW(nullptr, view.szUrl, path, 0, &callback);
     }
     SendStatus(view.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
     return 0;
@@ -138,13 +138,13 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     if (!CInstallDlg::TakeWorkerView(dialog, true, view))
         return 0;
 
-    char path[kTempPathSize];
+    wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
 
     // On behalf of the dialog, which is alive for the whole run and which the
     // customer has just seen in front, so that the elevation prompt comes to
     // the front too.
-    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, "/S", view.hDialog);
+    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, L"/S", view.hDialog);
     // The setup process has the file open now, or will never run: either way
     // the verified bytes no longer need guarding.
     view.hVerifiedSetup.Reset();

@@ -18,7 +18,6 @@ from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
 
 SCENARIOS = {}
 
-SETUP_COMMAND = '"C:\\users\\%s\\Temp\\\\ZIDEVADID.EXE" /S'
 SHOTS = os.path.join(world.BUILD, "screenshots")
 
 
@@ -54,9 +53,10 @@ def exit_dialog(w, installer, seconds=20):
     return time.time() - started
 
 
-def setup_command():
-    import pwd
-    return SETUP_COMMAND % pwd.getpwuid(os.getuid()).pw_name
+def setup_command(w):
+    """How the setup is started: from the temporary folder, whose name the
+    system gives with a backslash of its own, before the installer's."""
+    return '"%s\\\\ZIDEVADID.EXE" /S' % w.temp_folder
 
 
 @scenario
@@ -69,7 +69,7 @@ def first_installation_finishes():
         assert not done.controls[IDC_PROGRESS]["visible"], done.controls
         assert not done.topmost
         assert done.caption == EN["title"]
-        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         launches = w.shell_launches()
         # Started on the dialog's behalf, so that the elevation prompt comes to the front.
         assert [(mask, verb, parm, show, window) for mask, verb, _, parm, show, window in launches] == \
@@ -154,7 +154,7 @@ def expect_silent_download_fails(fault):
         w.write_file(world.SETUP_PATH + ".fault", "")
         w.press(IDOK)
         w.wait_status(EN["installed"])
-        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         exit_dialog(w, installer)
 
 
@@ -297,7 +297,7 @@ def about_box_belongs_to_the_dialog_and_both_open_centred():
             w.press(IDOK, window=about_title)
             again = w.wait_for(lambda win: win.enabled, window=title)
             assert again.status == EN["installed"], again
-        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         exit_dialog(w, installer)
 
 
@@ -314,7 +314,7 @@ def pinned_publisher_installs():
     with World(installer=world.PINNED_INSTALLER) as w:
         installer = open_dialog(w)
         w.wait_status(EN["installed"])
-        assert w.setup_runs() == [setup_command()]
+        assert w.setup_runs() == [setup_command(w)]
         exit_dialog(w, installer)
 
 
@@ -327,11 +327,11 @@ def pin_rejects_another_publisher():
         exit_dialog(w, installer)
 
 
-def race_swapper(after_lock):
+def race_swapper(after_lock, **settings):
     # The racer's program is the fake assistant, which leaves runs.txt beside
     # itself, in the temporary folder, if it is ever started.
     evil = os.path.join(world.TOOLS, "fake_assistant.exe")
-    with World(setup_behaviour="0 500") as w:
+    with World(setup_behaviour="0 500", **settings) as w:
         installer = open_dialog(w)
         report = w.start_swapper(evil, 4000, after_lock)
         final = w.wait_status((EN["installed"], EN["verify_failed"], EN["download_failed"]), 60)
@@ -354,12 +354,30 @@ def race_swapper(after_lock):
             assert figures[:1] == ["attempts"] and int(figures[1]) > 0, figures
         assert unverified_runs == 0, "the racer's program ran"
         if final.status == EN["installed"]:
-            assert w.setup_runs() == [setup_command()], w.setup_runs()
+            assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         exit_dialog(w, installer)
 
 
 SCENARIOS["swap_racer_from_the_download_on_never_gets_its_program_run"] = lambda: race_swapper(False)
 SCENARIOS["swap_racer_after_the_check_cannot_replace_the_verified_setup"] = lambda: race_swapper(True)
+
+# A user whose folder is named in Chinese, on an English Windows (code page
+# 1252, which has no Chinese): C.UTF-8 is English to Wine, and lets it name
+# files in any language on every machine.
+CHINESE_TEMP = dict(locale="C.UTF-8", temp_folder="C:\\users\\张伟\\Temp")
+
+
+@scenario
+def installs_from_a_temporary_folder_named_in_chinese():
+    with World(**CHINESE_TEMP) as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["installed"])
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
+        assert os.path.isfile(w.temp_file("ZIDEVADID.INI")) and os.path.isfile(w.temp_file("ZIDEVADID.EXE"))
+        exit_dialog(w, installer)
+
+
+SCENARIOS["swap_racer_after_the_check_in_a_chinese_temporary_folder"] = lambda: race_swapper(True, **CHINESE_TEMP)
 
 
 def install_in(locale):
@@ -415,7 +433,7 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
         expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
         w.press(IDOK)
         w.wait_status(EN["installed"])
-        assert w.setup_runs() == [setup_command()], w.setup_runs()
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         exit_dialog(w, installer)
         assert loaded_from(w, folder) == ["da_razi.exe"], loaded_from(w, folder)
 

@@ -82,14 +82,14 @@ def installs_with_the_installer_it_built():
             shutil.copytree(os.path.join(out, "pweb"), os.path.join(w.root, "pweb"))
             installer = open_dialog(w)
             w.wait_status(ENGLISH["installed"])
-            assert w.setup_runs() == [setup_command()], w.setup_runs()
+            assert w.setup_runs() == [setup_command(w)], w.setup_runs()
             exit_dialog(w, installer)
 
             # The pin is built in: the same release with another publisher's setup.
             shutil.copy(os.path.join(world.SETUPS, "other-signer.exe"), os.path.join(w.root, "pweb/download/setup.exe"))
             installer = open_dialog(w)
             w.wait_status(ENGLISH["verify_failed"])
-            assert w.setup_runs() == [setup_command()], "a setup of another publisher ran"
+            assert w.setup_runs() == [setup_command(w)], "a setup of another publisher ran"
             exit_dialog(w, installer)
     return "installed from the release folder; its pin refused another publisher"
 

@@ -71,9 +71,8 @@ for _name, _settings in SILENT.items():
     SCENARIOS["silent_" + _name] = lambda settings=_settings: expect_silent_end(**settings)
 
 
-@scenario
-def stale_manifest_is_deleted_before_the_download():
-    with World(server=False, installed="1.0.0.0") as w:
+def expect_stale_manifest_deleted(**settings):
+    with World(server=False, installed="1.0.0.0", **settings) as w:
         stale = w.temp_file("ZIDEVADID.INI")
         os.makedirs(os.path.dirname(stale), exist_ok=True)
         with open(stale, "w") as f:
@@ -82,6 +81,12 @@ def stale_manifest_is_deleted_before_the_download():
         w.expect_quiet_end(installer)
         assert not os.path.exists(stale), "the stale manifest was kept"
         assert not w.assistant_runs()
+
+
+SCENARIOS["stale_manifest_is_deleted_before_the_download"] = expect_stale_manifest_deleted
+# On an English system (C.UTF-8 to Wine), whose code page has no Chinese.
+SCENARIOS["stale_manifest_is_deleted_from_a_temporary_folder_named_in_chinese"] = \
+    lambda: expect_stale_manifest_deleted(locale="C.UTF-8", temp_folder="C:\\users\\张伟\\Temp")
 
 
 @scenario

@@ -221,7 +221,8 @@ class World:
     def __init__(self, windows="win7", locale="en_US.UTF-8", online=True, server=True, installed=None,
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch=ARCH, registry=(), assistant_dir=None, setup="signed", setup_fault=None,
-                 setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None):
+                 setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None,
+                 temp_folder=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
@@ -233,6 +234,9 @@ class World:
         self.native_dlls = native_dlls  # DLL names Wine should take from a file found first, not its own
         self.second_server = second_server  # a certificate name: the same files on port 8444 with it
         self.shared_display = display  # an X display to use instead of an Xvfb of our own
+        # The user's temporary folder, as a Windows path without its last backslash.
+        self.temp_folder = temp_folder or "C:\\users\\%s\\Temp" % pwd.getpwuid(os.getuid()).pw_name
+        self.own_temp_folder = temp_folder is not None
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -253,6 +257,8 @@ class World:
                            check=True)
             self._start_display()
             self._write_registry()
+            if self.own_temp_folder:
+                self._use_temp_folder()
             if self.assistant:
                 os.makedirs(os.path.dirname(self.assistant_file()), exist_ok=True)
                 shutil.copy(os.path.join(TOOLS, "fake_assistant.exe"), self.assistant_file())
@@ -361,6 +367,18 @@ class World:
             if view_lines:
                 self._import_registry(view_lines, "/reg:" + view)
 
+    def _use_temp_folder(self):
+        """Makes temp_folder the user's temporary folder. Its name may hold
+        any characters: it goes in through a UTF-16 file, as no Unix command
+        line can carry it here."""
+        os.makedirs(self.temp_file(""), exist_ok=True)
+        path = os.path.join(self.dir, "temp-folder.reg")
+        value = self.temp_folder.replace("\\", "\\\\")
+        with open(path, "w", encoding="utf-16", newline="\r\n") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Environment]\n"
+                    '"TEMP"="%s"\n"TMP"="%s"\n' % (value, value))
+        self._in_netns(["wine", "regedit", "/S", windows_path(path)], check=True, stderr=subprocess.DEVNULL)
+
     def _import_registry(self, lines, *view):
         path = os.path.join(self.dir, "settings%s.reg" % "".join(view).replace("/reg:", "-"))
         with open(path, "w", newline="\r\n") as f:
@@ -388,7 +406,7 @@ class World:
 
     def setup_runs(self):
         try:
-            with open(os.path.join(self.prefix, "drive_c/setup-runs.txt"), encoding="latin-1") as f:
+            with open(os.path.join(self.prefix, "drive_c/setup-runs.txt"), encoding="utf-8") as f:
                 return [line for line in f.read().splitlines() if line]
         except FileNotFoundError:
             return []
@@ -397,8 +415,8 @@ class World:
         """The swap racer against the downloaded setup; its output file."""
         output = os.path.join(self.dir, "swapper.txt")
         size = os.path.getsize(os.path.join(self.root, SETUP_PATH))
-        self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), "C:\\users\\%s\\Temp\\ZIDEVADID.EXE" % (
-            pwd.getpwuid(os.getuid()).pw_name), windows_path(evil), str(size), str(duration_ms)] +
+        self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), "ZIDEVADID.EXE", windows_path(evil), str(size),
+                     str(duration_ms)] +
             (["after-lock"] if after_lock else []),
             stdout=open(output, "wb"), stderr=subprocess.DEVNULL)
         return output
@@ -578,7 +596,10 @@ class World:
         return self.assistant_runs()
 
     def temp_file(self, name):
-        return os.path.join(self.prefix, "drive_c/users", pwd.getpwuid(os.getuid()).pw_name, "Temp", name)
+        """The Unix path of `name` in the user's temporary folder."""
+        drive, _, rest = self.temp_folder.partition(":\\")
+        assert drive.upper() == "C", self.temp_folder
+        return os.path.join(self.prefix, "drive_c", *rest.split("\\"), name)
 
     def requests(self):
         try:

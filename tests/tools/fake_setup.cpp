@@ -1,5 +1,5 @@
-// Stands in for the downloaded setup. It appends its command line to
-// C:\setup-runs.txt and then does what C:\setup-behaviour.txt says, a line
+// Stands in for the downloaded setup. It appends its command line, in
+// UTF-8, to C:\setup-runs.txt and then does what C:\setup-behaviour.txt says, a line
 // "EXIT_CODE SLEEP_MS" (default "0 0"), so one signed file serves every test.
 #include <windows.h>
 
@@ -9,9 +9,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     HANDLE log = CreateFileA("C:\\setup-runs.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (log != INVALID_HANDLE_VALUE) {
-        const char* commandLine = GetCommandLineA();
+        char commandLine[4096] = {};
+        const int length = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, commandLine, sizeof(commandLine),
+                                               nullptr, nullptr);
         DWORD written = 0;
-        WriteFile(log, commandLine, lstrlenA(commandLine), &written, nullptr);
+        WriteFile(log, commandLine, length > 0 ? static_cast<DWORD>(length - 1) : 0, &written, nullptr);
         WriteFile(log, "\r\n", 2, &written, nullptr);
         CloseHandle(log);
     }

