@@ -6,12 +6,20 @@
 
 // Owns one handle of a kind: `Close` releases it, and `InvalidValue` (0 for
 // null, -1 for INVALID_HANDLE_VALUE) is the value that owns nothing. Not
-// copyable; Release hands the handle over, Reset closes it at once.
+// copyable: a handle changes owner by std::move, which leaves the source
+// owning nothing. Release hands the handle out, Reset closes it at once.
 template <typename Handle, auto Close, intptr_t InvalidValue = 0>
 class CUniqueAny {
 public:
     CUniqueAny() : m_value(Invalid()) {}
     explicit CUniqueAny(Handle value) : m_value(value) {}
+    CUniqueAny(CUniqueAny&& other) : m_value(other.Release()) {}
+    CUniqueAny& operator=(CUniqueAny&& other)
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
     ~CUniqueAny() { Reset(); }
 
     Handle Get() const { return m_value; }

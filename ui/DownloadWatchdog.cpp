@@ -1,6 +1,6 @@
 #include "ui/DownloadWatchdog.h"
 
-#include "ui/Workers.h"
+#include "ui/DownloadCallback.h"
 
 // How the watchdog reaches a thread that is blocked in the download call.
 //

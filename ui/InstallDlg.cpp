@@ -6,10 +6,11 @@
 #include "system/ModuleLookUp.h"
 #include "system/Probes.h"
 #include "system/TempPath.h"
+#include "ui/DownloadCallback.h"
 #include "ui/InstallStatus.h"
-#include "ui/SignatureCheck.h"
 #include "ui/StatusLine.h"
-#include "ui/Workers.h"
+
+#include <utility>
 
 namespace {
 
@@ -17,41 +18,13 @@ namespace {
 // it needs under this lock; the dialog's destructor takes it too, so a
 // worker never reads a dialog that is being or has been destroyed. Nothing
 // that waits for another thread runs while it is held.
-CRITICAL_SECTION g_csDialogLife;
+CProcessCriticalSection g_csDialogLife;
 CInstallDlg* g_pLiveDialog = nullptr;
 
 // The exit fade is defined by its steps, not by time: 3001 unpaced steps of alpha from 255 down to 0.
 const int kFadeSteps = 3000;
 const int kFadeStart = 255 * kFadeSteps;
 const int kFadeDecrement = 255;
-
-// The locks outlive every dialog and worker: set up once, never deleted.
-void InitializeLocksOnce()
-{
-    static bool initialized = false;
-    if (!initialized) {
-        InitializeCriticalSection(&g_csWorker);
-        InitializeCriticalSection(&g_csDialogLife);
-        initialized = true;
-    }
-}
-
-// Opens the downloaded setup for reading with read sharing only. A fresh
-// download is often opened for a moment by others (a virus scanner, say),
-// which makes the open fail with a sharing violation; that is retried for a
-// short while before the file counts as unusable.
-HANDLE OpenSetupExclusively(const wchar_t* path)
-{
-    const int kAttempts = 20;
-    const DWORD kPauseMs = 100;
-    for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
-            return file;
-        Sleep(kPauseMs);
-    }
-}
 
 }  // namespace
 
@@ -69,7 +42,6 @@ CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd*
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
       m_rcStatusArea()
 {
-    InitializeLocksOnce();
     CCriticalSectionLock life(g_csDialogLife);
     g_pLiveDialog = this;
 }
@@ -86,20 +58,28 @@ const AFX_MSGMAP_ENTRY* CInstallDlg::GetMessageMap() const
     return kMessageMap;
 }
 
-bool CInstallDlg::TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view)
+bool CInstallDlg::TakeDownloadHandOff(void* dialog, CDownloadHandOff& handOff)
+{
+    CCriticalSectionLock life(g_csDialogLife);
+    const CInstallDlg* live = g_pLiveDialog;
+    if (!dialog || dialog != live)
+        return false;
+    handOff.hDialog = live->m_hWnd;
+    handOff.hProgress = live->m_wndProgress.m_hWnd;
+    MultiByteToWideChar(CP_ACP, 0, live->m_strUrl, -1, handOff.szUrl, sizeof(handOff.szUrl) / sizeof(handOff.szUrl[0]));
+    handOff.pfnPathFileExists = live->m_pfnPathFileExists;
+    return true;
+}
+
+bool CInstallDlg::TakeRunnerHandOff(void* dialog, CRunnerHandOff& handOff)
 {
     CCriticalSectionLock life(g_csDialogLife);
     CInstallDlg* live = g_pLiveDialog;
     if (!dialog || dialog != live)
         return false;
-    view.hDialog = live->m_hWnd;
-    view.hProgress = live->m_wndProgress.m_hWnd;
-    MultiByteToWideChar(CP_ACP, 0, live->m_strUrl, -1, view.szUrl, sizeof(view.szUrl) / sizeof(view.szUrl[0]));
-    view.pfnPathFileExists = live->m_pfnPathFileExists;
-    if (forRunner) {
-        view.hVerifiedSetup.Reset(live->m_hVerifiedSetup.Release());
-        view.pszVerb = GetLaunchVerb();
-    }
+    handOff.hDialog = live->m_hWnd;
+    handOff.hVerifiedSetup = std::move(live->m_hVerifiedSetup);
+    handOff.pszVerb = GetLaunchVerb();
     return true;
 }
 
@@ -220,15 +200,8 @@ void CInstallDlg::SetStatus(const MessageChar* text)
 
 void CInstallDlg::OnDownloadDone()
 {
-    wchar_t path[kTempPathSize];
-    BuildTempFilePath(path, kSetupFileName);
-
-    // Held from before the check until the runner has started the setup:
-    // others may read it, but nobody can write, delete or rename it, so the
-    // bytes that were verified are the bytes that run.
-    m_hVerifiedSetup.Reset(OpenSetupExclusively(path));
-    if (!m_hVerifiedSetup.IsValid() || !VerifySetupSignature(path)) {
-        m_hVerifiedSetup.Reset();
+    m_hVerifiedSetup = HoldVerifiedSetup();
+    if (!m_hVerifiedSetup.IsValid()) {
         SetStatus(m_texts.m_strVerifyFailed);
         OfferRetry();
         return;

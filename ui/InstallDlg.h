@@ -5,20 +5,7 @@
 #include "framework/AfxString.h"
 #include "system/TempPath.h"
 #include "ui/MessageSet.h"
-
-// What a worker keeps of the dialog. Workers may outlive the dialog object
-// (Exit ends the modal run at once and nobody waits for a worker), so a
-// worker copies what it needs while the dialog is known to exist and never
-// touches the object afterwards; a window handle of a window that has gone
-// is harmless to send to.
-struct CWorkerView {
-    HWND hDialog = nullptr;
-    HWND hProgress = nullptr;
-    wchar_t szUrl[512] = {};  // as the ANSI download functions would read it
-    PathFileExistsFn pfnPathFileExists = nullptr;  // valid while the process runs: shlwapi is also imported
-    CUniqueFile hVerifiedSetup;      // the runner's: the verified setup, held open
-    const char* pszVerb = nullptr;   // the runner's: the launch verb
-};
+#include "ui/Workers.h"
 
 // The install dialog: status line, progress bar, Retry and Exit.
 class CInstallDlg : public CDialog {
@@ -27,9 +14,11 @@ public:
     CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent);
     ~CInstallDlg() override;
 
-    // Fills `view` for a worker started with `dialog`; false when there is no
-    // such dialog any more. For the runner it also takes over the held setup.
-    static bool TakeWorkerView(void* dialog, bool forRunner, CWorkerView& view);
+    // Fill the hand-off of a worker started with `dialog`, while that dialog
+    // is known to exist; false when it exists no more. The runner's takes
+    // over the held setup.
+    static bool TakeDownloadHandOff(void* dialog, CDownloadHandOff& handOff);
+    static bool TakeRunnerHandOff(void* dialog, CRunnerHandOff& handOff);
 
     // The optional file-existence test for the download worker: null when
     // shlwapi or its entry is missing, and the old setup then stays.

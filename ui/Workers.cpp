@@ -1,20 +1,14 @@
 #include "ui/Workers.h"
 
-#include "framework/AfxHandle.h"
-#include "framework/AfxSync.h"
 #include "res/resource.h"
-#include "system/DownloadLimits.h"
 #include "system/Launch.h"
-#include "system/TempPath.h"
+#include "ui/DownloadCallback.h"
 #include "ui/DownloadWatchdog.h"
 #include "ui/InstallDlg.h"
 #include "ui/InstallStatus.h"
-#include "ui/ProgressPercent.h"
+#include "ui/SignatureCheck.h"
 
-#include <commctrl.h>
-
-CRITICAL_SECTION g_csWorker;
-volatile LONG g_bCancel = 0;
+CProcessCriticalSection g_csWorker;
 
 namespace {
 
@@ -23,119 +17,72 @@ void SendStatus(HWND dialog, InstallStatus status)
     SendMessageA(dialog, WM_INSTALL_STATUS, status, 0);
 }
 
+// Opens the downloaded setup for reading with read sharing only. A fresh
+// download is often opened for a moment by others (a virus scanner, say),
+// which makes the open fail with a sharing violation; that is retried for a
+// short while before the file counts as unusable.
+HANDLE OpenSetupExclusively(const wchar_t* path)
+{
+    const int kAttempts = 20;
+    const DWORD kPauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
+            return file;
+        Sleep(kPauseMs);
+    }
+}
+
 }  // namespace
-
-CDownloadCallback::CDownloadCallback(HWND progressBar)
-    : m_hProgress(progressBar), m_dwLastReport(GetTickCount()), m_bAborted(false)
-{
-}
-
-void CDownloadCallback::AbortIfSilent(DWORD nowTick)
-{
-    if (m_bAborted || !m_pBinding.IsValid() || !HasGoneSilent(m_dwLastReport, nowTick))
-        return;
-    m_bAborted = true;
-    m_pBinding.Get()->Abort();
-}
-
-STDMETHODIMP CDownloadCallback::QueryInterface(REFIID, void**)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP_(ULONG) CDownloadCallback::AddRef()
-{
-    return 0;
-}
-
-STDMETHODIMP_(ULONG) CDownloadCallback::Release()
-{
-    return 0;
-}
-
-STDMETHODIMP CDownloadCallback::OnStartBinding(DWORD, IBinding* binding)
-{
-    if (!binding)
-        return E_INVALIDARG;
-    binding->AddRef();
-    m_pBinding.Reset(binding);
-    return S_OK;
-}
-
-STDMETHODIMP CDownloadCallback::GetPriority(LONG*)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CDownloadCallback::OnLowResource(DWORD)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR)
-{
-    // First: the send below lets this thread run a watchdog tick meanwhile.
-    m_dwLastReport = GetTickCount();
-    if (g_bCancel != 0)
-        return E_ABORT;
-    SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(progress, progressMax)), 0);
-    return S_OK;
-}
-
-STDMETHODIMP CDownloadCallback::OnStopBinding(HRESULT, LPCWSTR)
-{
-    // The binding must not be aborted once it has stopped.
-    m_pBinding.Reset();
-    return S_OK;
-}
-
-STDMETHODIMP CDownloadCallback::GetBindInfo(DWORD*, BINDINFO*)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CDownloadCallback::OnObjectAvailable(REFIID, IUnknown*)
-{
-    return E_NOTIMPL;
-}
 
 unsigned __stdcall DownloadThreadProc(void* dialog)
 {
     CCriticalSectionLock lock(g_csWorker);
     const CComApartment apartment;
-    CWorkerView view;
-    if (!CInstallDlg::TakeWorkerView(dialog, false, view))
+    CDownloadHandOff handOff;
+    if (!CInstallDlg::TakeDownloadHandOff(dialog, handOff))
         return 0;
 
-    CDownloadCallback callback(view.hProgress);
-    ShowWindow(GetDlgItem(view.hDialog, IDOK), SW_HIDE);
-    ShowWindow(GetDlgItem(view.hDialog, IDCANCEL), SW_HIDE);
-    SendStatus(view.hDialog, STATUS_DOWNLOAD_STARTED);
+    CDownloadCallback callback(handOff.hProgress);
+    ShowWindow(GetDlgItem(handOff.hDialog, IDOK), SW_HIDE);
+    ShowWindow(GetDlgItem(handOff.hDialog, IDCANCEL), SW_HIDE);
+    SendStatus(handOff.hDialog, STATUS_DOWNLOAD_STARTED);
 
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
-    DiscardStaleCopy(view.szUrl, path, view.pfnPathFileExists);
+    DiscardStaleCopy(handOff.szUrl, path, handOff.pfnPathFileExists);
 
     HRESULT result;
     {
         // Gone before the status is sent: that send lets this thread run a pending tick.
         const CDownloadWatchdog watchdog(callback);
-        result = URLDownloadToFileW(nullptr, view.szUrl, path, 0, &callback);
+        result = URLDownloadToFileW(nullptr, handOff.szUrl, path, 0, &callback);
     }
-    SendStatus(view.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
+    // A failed, aborted or silent download fails here; what a "successful"
+    // one saved (an error page, a body cut short) the check refuses.
+    SendStatus(handOff.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
     return 0;
+}
+
+CUniqueFile HoldVerifiedSetup()
+{
+    wchar_t path[kTempPathSize];
+    BuildTempFilePath(path, kSetupFileName);
+    // Held from before the check until the runner has started the setup:
+    // others may read it, but nobody can write, delete or rename it, so the
+    // bytes that were verified are the bytes that run.
+    CUniqueFile setup(OpenSetupExclusively(path));
+    if (!setup.IsValid() || !VerifySetupSignature(path))
+        return CUniqueFile();
+    return setup;
 }
 
 unsigned __stdcall InstallThreadProc(void* dialog)
 {
     CCriticalSectionLock lock(g_csWorker);
-    CWorkerView view;
-    if (!CInstallDlg::TakeWorkerView(dialog, true, view))
+    CRunnerHandOff handOff;
+    if (!CInstallDlg::TakeRunnerHandOff(dialog, handOff))
         return 0;
 
     wchar_t path[kTempPathSize];
@@ -144,11 +91,12 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     // On behalf of the dialog, which is alive for the whole run and which the
     // customer has just seen in front, so that the elevation prompt comes to
     // the front too.
-    const CUniqueHandle setup = LaunchWithShell(view.pszVerb, path, L"/S", view.hDialog);
+    const CUniqueHandle setup = LaunchWithShell(handOff.pszVerb, path, L"/S", handOff.hDialog);
     // The setup process has the file open now, or will never run: either way
     // the verified bytes no longer need guarding.
-    view.hVerifiedSetup.Reset();
+    handOff.hVerifiedSetup.Reset();
 
+    // Not started (or refused elevation), not ended, or ended with an error: failed.
     InstallStatus outcome = STATUS_INSTALL_FAILED;
     if (setup.IsValid()) {
         WaitForSingleObject(setup.Get(), INFINITE);
@@ -156,6 +104,6 @@ unsigned __stdcall InstallThreadProc(void* dialog)
         if (GetExitCodeProcess(setup.Get(), &exitCode) && exitCode == 0)
             outcome = STATUS_INSTALL_DONE;
     }
-    SendStatus(view.hDialog, outcome);
+    SendStatus(handOff.hDialog, outcome);
     return 0;
 }

@@ -1,49 +1,52 @@
 #pragma once
 
 #include "framework/AfxHandle.h"
+#include "framework/AfxSync.h"
+#include "system/TempPath.h"
 
 #include <windows.h>
-#include <urlmon.h>
 
-// Held by each worker for its whole run, so that two never overlap. Never
-// deleted: a worker may still enter it after the dialog has gone.
-extern CRITICAL_SECTION g_csWorker;
-// 1 once the user has asked to leave; the download stops at its next report.
-extern volatile LONG g_bCancel;
+// The installation's three steps, from the download to the setup's run:
+// the download worker, the check of what it fetched (on the dialog's
+// thread) and the setup runner. The dialog starts each and shows what each
+// reports.
 
-// Thread entries for StartThread; the argument is the CInstallDlg.
-unsigned __stdcall DownloadThreadProc(void* dialog);
-unsigned __stdcall InstallThreadProc(void* dialog);
+// Held by each worker for its whole run, so that two never overlap; the
+// dialog's thread never takes it. A worker may still enter it after the
+// dialog has gone.
+extern CProcessCriticalSection g_csWorker;
 
-// Receives the download's progress; lives on the worker's stack and is
-// never reference-counted. It keeps the binding, so that a download that
-// has gone silent can be aborted.
-class CDownloadCallback : public IBindStatusCallback {
-public:
-    explicit CDownloadCallback(HWND progressBar);
-
-    // Aborts the download when nothing has arrived for the silence limit by
-    // `nowTick` (GetTickCount). Only on the download's own thread, which
-    // owns the binding; once at most.
-    void AbortIfSilent(DWORD nowTick);
-
-    STDMETHOD(QueryInterface)(REFIID, void**) override;
-    STDMETHOD_(ULONG, AddRef)() override;
-    STDMETHOD_(ULONG, Release)() override;
-    STDMETHOD(OnStartBinding)(DWORD, IBinding*) override;
-    STDMETHOD(GetPriority)(LONG*) override;
-    STDMETHOD(OnLowResource)(DWORD) override;
-    STDMETHOD(OnProgress)(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override;
-    STDMETHOD(OnStopBinding)(HRESULT, LPCWSTR) override;
-    STDMETHOD(GetBindInfo)(DWORD*, BINDINFO*) override;
-    STDMETHOD(OnDataAvailable)(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
-    STDMETHOD(OnObjectAvailable)(REFIID, IUnknown*) override;
-
-private:
-    // The bar's window, copied from the dialog: the callback may run after
-    // the dialog object has gone.
-    HWND m_hProgress;
-    CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
-    DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
-    bool m_bAborted;
+// What the download worker takes of the dialog as it starts. A worker may
+// outlive the dialog (Exit ends the modal run at once and nobody waits for
+// a worker), so it works on its own copy and never touches the dialog
+// object afterwards; a window that has gone is harmless to send to.
+struct CDownloadHandOff {
+    HWND hDialog = nullptr;
+    HWND hProgress = nullptr;
+    wchar_t szUrl[512] = {};  // as the ANSI download functions would read it
+    PathFileExistsFn pfnPathFileExists = nullptr;  // valid while the process runs: shlwapi is also imported
 };
+
+// What the setup runner takes of the dialog as it starts: besides the window,
+// the verified setup, held open, which is the runner's from then on.
+struct CRunnerHandOff {
+    HWND hDialog = nullptr;
+    CUniqueFile hVerifiedSetup;
+    const char* pszVerb = nullptr;
+};
+
+// Step 1, a thread entry for StartThread; the argument is the CInstallDlg.
+// Downloads the setup into the temporary folder and reports
+// STATUS_DOWNLOAD_DONE or STATUS_DOWNLOAD_FAILED.
+unsigned __stdcall DownloadThreadProc(void* dialog);
+
+// Step 2, on the dialog's thread once the download is done: opens the
+// downloaded setup so that nobody can change it any more, then checks its
+// signature. The held file, or none when it cannot be held or its signature
+// is refused.
+CUniqueFile HoldVerifiedSetup();
+
+// Step 3, a thread entry for StartThread; the argument is the CInstallDlg.
+// Runs the held setup silently and elevated, waits for it and reports
+// STATUS_INSTALL_DONE or STATUS_INSTALL_FAILED.
+unsigned __stdcall InstallThreadProc(void* dialog);

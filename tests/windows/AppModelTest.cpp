@@ -1,8 +1,10 @@
+#include "framework/AfxHandle.h"
 #include "framework/AfxWin.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -43,6 +45,37 @@ TEST(AppModel, TrueFromInitInstanceRunsTheLoopUntilQuit)
     RecordingApp app(TRUE);
     EXPECT_EQ(107, AfxWinMain(app, GetModuleHandleA(nullptr)));
     EXPECT_EQ("init exit ", app.m_trace);
+}
+
+int g_closed = 0;
+
+BOOL WINAPI CountClose(HANDLE)
+{
+    ++g_closed;
+    return TRUE;
+}
+
+typedef CUniqueAny<HANDLE, CountClose> CCountedHandle;
+
+TEST(UniqueHandle, ChangesOwnerByMoveAndIsClosedOnce)
+{
+    g_closed = 0;
+    HANDLE const first = reinterpret_cast<HANDLE>(1), second = reinterpret_cast<HANDLE>(2);
+    {
+        CCountedHandle source(first);
+        CCountedHandle target(std::move(source));
+        EXPECT_FALSE(source.IsValid());
+        EXPECT_EQ(first, target.Get());
+
+        CCountedHandle other(second);
+        other = std::move(target);
+        EXPECT_EQ(1, g_closed) << "the handle that was overwritten is closed";
+        EXPECT_EQ(first, other.Get());
+        EXPECT_FALSE(target.IsValid());
+        other = std::move(other);
+        EXPECT_EQ(first, other.Get()) << "a move to itself keeps the handle";
+    }
+    EXPECT_EQ(2, g_closed) << "each handle is closed exactly once";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #include "system/DownloadLimits.h"
-#include "ui/Workers.h"
+#include "ui/DownloadCallback.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
