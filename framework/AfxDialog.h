@@ -61,7 +61,7 @@ struct AFX_MSGMAP_ENTRY {
 // GetMessageMap() and, when the map has no row for it, left to the system's
 // default dialog processing.
 //
-// Placement and ownership follow the framework whose names these are: a
+// Placement and ownership are what a modal dialog's user expects: a
 // dialog made without a parent belongs to the application's main window
 // (its top-level window), which stays disabled beneath it while it runs;
 // after OnInitDialog a dialog that did not move itself and is no child is

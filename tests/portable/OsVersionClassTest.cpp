@@ -14,7 +14,7 @@ struct ClassCase {
     OsVersionClass expected;
 };
 
-TEST(ClassifyOsVersion, FollowsTheVersionTable)
+TEST(ClassifyOsVersion, ClassifiesByPlatformVersionNumbersAndServicePackText)
 {
     const ClassCase cases[] = {
         {0, 3, 11, "", OS_WIN32S},

@@ -10,7 +10,7 @@ struct VerdictCase {
     bool early;
 };
 
-TEST(IsSignatureAccepted, FollowsTheVerdictTable)
+TEST(IsSignatureAccepted, AcceptsTrustedSignaturesAndExpiredOnesOnlyThroughTheGenericRequest)
 {
     const VerdictCase cases[] = {
         {0x00000000, true, true},    // trusted

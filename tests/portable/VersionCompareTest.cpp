@@ -19,7 +19,7 @@ const std::string kDotless40(40, '7');
 const std::string kDotted32 = "2.0.0." + std::string(26, '0');  // exactly 32 characters
 const std::string kDotted33 = "2.0.0." + std::string(27, '0');
 
-TEST(CompareVersions, FollowsTheComparisonTable)
+TEST(CompareVersions, OrdersVersionTextsPartByPartAndAnswersZeroForTheUncomparable)
 {
     const ComparisonCase cases[] = {
         {"1.4.14.815", "1.4.14.816", -1},
