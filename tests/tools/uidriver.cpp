@@ -224,8 +224,7 @@ void PrintWindow(HWND window)
 {
     Print("window");
     char handle[32];
-    std::snprintf(handle, sizeof(handle), "handle %llx", static_cast<unsigned long long>(
-                                                             reinterpret_cast<ULONG_PTR>(window)));
+    std::snprintf(handle, sizeof(handle), "handle %p", static_cast<void*>(window));
     Print(handle);
     Print("caption " + WindowText(window));
     Print(std::string("topmost ") + ((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? "1" : "0"));
@@ -279,8 +278,8 @@ HWND WaitForWindow(DWORD timeoutMs)
     });
     if (!shown) {
         const char* caption = std::getenv("UIDRIVER_WINDOW");
-        TimedOut(std::string("a window of the installer") + (caption ? std::string(" captioned \"") + caption + "\"" : ""),
-                 InstallerScreen());
+        const std::string captioned = caption ? std::string(" captioned \"") + caption + "\"" : std::string();
+        TimedOut("a window of the installer" + captioned, InstallerScreen());
     }
     return window;
 }
@@ -301,7 +300,9 @@ bool WaitUntilReadable(HWND window, DWORD timeoutMs)
     };
     if (WaitUntil(timeoutMs, [&unpainted] { return !unpainted(); }))
         return true;
-    TimedOut("the window to be painted", IsWindow(window) ? "parts still to paint" : "the window gone");
+    TimedOut("the window and its icon to be painted", !IsWindow(window) ? "the window gone"
+                                                      : GetUpdateRect(window, nullptr, FALSE) ? "the window unpainted"
+                                                                                              : "its icon unpainted");
     return false;
 }
 
