@@ -44,7 +44,7 @@ def second_instance(settings, reach, manifest_stage=False):
     with World(**settings) as w:
         first = w.start_installer()
         if manifest_stage:
-            time.sleep(3)  # the drip makes the first's fetch last about ten seconds
+            w.wait_answer_begun(world.MANIFEST_PATH)  # the drip keeps it going for about ten seconds more
         else:
             reach(w)
         before, requests, setups = screen(w), len(w.requests()), w.setup_runs()
@@ -69,27 +69,43 @@ def second_instance(settings, reach, manifest_stage=False):
         return "second ended in %.1f s" % (ended - started)
 
 
-def retry_hammered():
-    """Failed downloads, Retry posted every 150 ms, enabled or not."""
+def retry_hammered(rounds=3):
+    """Failed downloads; in each round two clicks of Retry at once and one
+    more while the download runs."""
+    verify_failed = ENGLISH["verify_failed"]
     with World(setup="unsigned", setup_fault="drip 65536 0.3") as w:
         installer = w.start_installer()
         through_credentials(status_is("verify_failed"))(w)
-        code, _, lines = w.driver("hammer", IDOK, 40, 150)
+        code, _, lines = w.driver("hammer", IDOK, rounds, 20000, timeout=120)
         assert code == 0 and lines and lines[-1].startswith("posted"), lines
         enabled = int(lines[-1].split()[3])
-        w.wait_for(lambda win: win.status == ENGLISH["verify_failed"] and win.controls[IDOK]["enabled"], 60)
-        time.sleep(3)
-        downloads = sorted((float(r[0]), float(r[1])) for r in w.requests() if r[2].endswith("setup.exe"))
-        for (_, end), (start, _) in zip(downloads, downloads[1:]):
-            # The server notes its end just after the last byte, which the
-            # client may already have acted on: a few ms of slack.
-            assert start >= end - 0.05, "two downloads at once: %s" % downloads
-        assert 2 <= len(downloads) <= 1 + enabled, "%d downloads, %d presses found Retry enabled" % (
-            len(downloads), enabled)
+        w.wait_for(lambda win: win.status == verify_failed and win.controls[IDOK]["enabled"], 60,
+                   what="the last round's download to fail with Retry enabled")
+
+        def downloads():
+            return sorted((float(r[0]), float(r[1])) for r in w.requests() if r[2].endswith("setup.exe"))
+        # The server notes a download's end just after its last byte.
+        world.wait_until(lambda: len(downloads()) >= 1 + rounds, 20, "%d downloads in requests.log" % (1 + rounds),
+                         downloads)
+        # A click kept for later would start a download once the dialog
+        # handles it, before anything posted after it: the About box.
+        w.post(WM_SYSCOMMAND, IDM_ABOUTBOX)
+        w.wait_window(window=ABOUT_CAPTION)
+        dialog = next(win for win in w.windows_now() if win.caption == ENGLISH["title"])
+        assert dialog.status == verify_failed and dialog.controls[IDOK]["enabled"], dialog
+        found = downloads()
+        assert len(found) == 1 + rounds, "one download per round expected: %s" % found
+        for (_, end), (start, _) in zip(found, found[1:]):
+            # The client may act on the last byte before the server notes
+            # its end: a few ms of slack.
+            assert start >= end - 0.05, "two downloads at once: %s" % found
         assert not w.setup_runs(), "an unverified setup ran"
+        w.press(IDOK, window=ABOUT_CAPTION)
+        w.wait_for(lambda win: win.enabled, window=ENGLISH["title"], what="the dialog enabled after its About box")
         w.press(IDCANCEL)
         assert w.wait_exit(installer, 20) == 0
-        return "40 presses, %d found Retry enabled, %d downloads, one at a time" % (enabled, len(downloads))
+        return "%d rounds, %d of %d clicks found Retry enabled, one download each round" % (
+            rounds, enabled, 3 * rounds)
 
 
 CASES = [

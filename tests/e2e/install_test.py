@@ -214,7 +214,7 @@ def exit_during_a_stalled_download_ends_the_process():
     with World(setup_fault="stall") as w:
         installer = open_dialog(w)
         w.wait_status(EN["downloading"])
-        time.sleep(1)
+        w.wait_answer_begun(world.SETUP_PATH)
         w.driver("close", 5000)
         assert w.wait_exit(installer, 20) == 0
 
@@ -335,9 +335,7 @@ def race_swapper(after_lock, **settings):
         installer = open_dialog(w)
         report = w.start_swapper(evil, 4000, after_lock)
         final = w.wait_status((EN["installed"], EN["verify_failed"], EN["download_failed"]), 60)
-        time.sleep(4.5)
-        with open(report) as f:
-            figures = f.read().split()
+        figures = w.wait_swapper_report(report)
         try:
             with open(w.temp_file("runs.txt"), encoding="latin-1") as f:
                 unverified_runs = len([line for line in f if line.strip()])
@@ -442,10 +440,8 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
         w.installer = os.path.join(folder, "plain_imports.exe")
         w.start_installer(channels=",+loaddll")
         caught = {"plain_imports.exe"} | {name + ".dll" for name in PLANTED}
-        deadline = time.time() + 30
-        while not caught <= set(loaded_from(w, folder)) and time.time() < deadline:
-            time.sleep(0.2)
-        assert caught <= set(loaded_from(w, folder)), loaded_from(w, folder)
+        world.wait_until(lambda: caught <= set(loaded_from(w, folder)), 30, "Wine to load %s" % sorted(caught),
+                         lambda: loaded_from(w, folder), interval=0.2)
 
 
 if __name__ == "__main__":

@@ -43,7 +43,7 @@ def setup_case(settings, expected_status=None, exit_while=None):
         wanted = exit_while or expected_status
         seen = w.wait_status(wanted, 60)
         if exit_while:
-            time.sleep(1)
+            w.wait_answer_begun(world.SETUP_PATH)
         started = time.time()
         w.press(IDCANCEL)
         assert w.wait_exit(installer, 20) == 0

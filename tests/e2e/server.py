@@ -19,7 +19,9 @@ on every request, makes the answer to <path> misbehave; its first line is one of
 
 Each answer appends "<start> <end> <path> <fault|ok> <bytes>" to
 DIR/requests.log when it ends; blanks inside the fault become "_" so that every
-line splits into five fields.
+line splits into five fields. An answer of a file appends its path to
+DIR/answers.log once its headers are out, for a test that acts while the
+body is on its way (a drip, a stall).
 """
 import argparse
 import http.server
@@ -179,6 +181,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(length))
         self.end_headers()
         self.wfile.flush()
+        with log_lock, open(os.path.join(self.root, "answers.log"), "a") as log:
+            log.write(urllib.parse.urlsplit(self.path).path + "\n")
 
     def write(self, data):
         self.wfile.write(data)

@@ -174,8 +174,9 @@ def offline_retry_until_cancel():
         installer = w.start_installer()
         for _ in range(3):
             expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL])
-            w.press(IDRETRY)
-            time.sleep(0.5)
+            pressed = w.press(IDRETRY)
+            # The box stays until the press is handled: the next one is another window.
+            w.wait_for(lambda win: win.handle != pressed.handle, what="a box other than %s" % pressed.handle)
         expect_box(w, "no_server", "question", [IDRETRY, IDCANCEL])
         w.press(IDCANCEL)
         assert w.wait_exit(installer) == 0

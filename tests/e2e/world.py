@@ -45,6 +45,22 @@ IDOK, IDCANCEL, IDRETRY, TEXT_ID = 1, 2, 4, 65535
 WM_SYSCOMMAND = 0x0112
 
 _names = itertools.count()
+
+
+def wait_until(condition, seconds, what, last_seen, interval=0.1):
+    """Polls condition() until it gives something true, and returns that.
+    After `seconds` it fails, naming `what` it awaited and last_seen(), what
+    it found instead."""
+    deadline = time.monotonic() + seconds
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out after %g s awaiting %s; last seen: %s" % (seconds, what, last_seen()))
+        time.sleep(interval)
+
+
 # The UI driver's commands that print nothing when they succeed.
 SILENT_DRIVER_COMMANDS = ("post", "shot")
 
@@ -153,8 +169,8 @@ def bmp_to_png(bmp_path, png_path):
 
 class Window:
     def __init__(self, lines):
+        self.handle = None  # the window's handle, a number
         self.caption = ""
-        self.handle = None
         self.topmost = False
         self.icon = "none"
         self.progress = None
@@ -165,10 +181,10 @@ class Window:
         self.owner = None  # the owner window's caption
         for line in lines:
             word, _, rest = line.partition(" ")
-            if word == "caption":
-                self.caption = rest
-            elif word == "handle":
+            if word == "handle":
                 self.handle = int(rest)
+            elif word == "caption":
+                self.caption = rest
             elif word == "topmost":
                 self.topmost = rest == "1"
             elif word == "enabled":
@@ -391,11 +407,8 @@ class World:
         self._spawn(["python3", os.path.join(SOURCE, "tests/e2e/server.py"), "--root", self.root,
                      "--port", str(port), "--cert", os.path.join(CERTS, certificate + ".pem"),
                      "--key", os.path.join(CERTS, certificate + ".key"), "--ready-file", ready])
-        deadline = time.time() + 10
-        while not os.path.exists(ready):
-            if time.time() > deadline:
-                raise RuntimeError("test server did not start")
-            time.sleep(0.05)
+        wait_until(lambda: os.path.exists(ready), 10, "the test server on port %d to start" % port,
+                   lambda: "no %s" % ready, interval=0.05)
 
     # -- what a test does ----------------------------------------------------
 
@@ -540,24 +553,24 @@ class World:
     def wait_status(self, text, seconds=40, window=None):
         """Waits for the install dialog to show `text`, or any text of a tuple."""
         texts = text if isinstance(text, tuple) else (text,)
-        return self.wait_for(lambda win: win.status in texts and IDC_PROGRESS in win.controls, seconds, window)
+        return self.wait_for(lambda win: win.status in texts and IDC_PROGRESS in win.controls, seconds, window,
+                             "the status %s" % " or ".join(repr(t) for t in texts))
 
-    def wait_for(self, predicate, seconds=30, window=None):
+    def wait_for(self, predicate, seconds=30, window=None, what="the window state the test asks for"):
         """Polls the first window until predicate(window) holds in two
         snapshots in a row that agree; the later one."""
-        deadline = time.time() + seconds
-        last = None
-        while time.time() < deadline:
+        seen = [None]
+
+        def settled():
             windows = self.windows_now(window=window)
-            if windows:
-                candidate = windows[0]
-                if last is not None and predicate(last) and predicate(candidate) and candidate.settled_with(last):
-                    return candidate
-                last = candidate
-                if predicate(last):
-                    continue
-            time.sleep(0.2)
-        raise AssertionError("timed out; last seen: %r" % last)
+            if not windows:
+                return None
+            last, seen[0] = seen[0], windows[0]
+            if last is not None and predicate(last) and predicate(seen[0]) and seen[0].settled_with(last):
+                return seen[0]
+            return None
+
+        return wait_until(settled, seconds, what, lambda: repr(seen[0]) if seen[0] else "no window", interval=0.2)
 
     def screenshot(self, png_path):
         """Saves the screen as PNG (converted here from the driver's bitmap)."""
@@ -590,16 +603,42 @@ class World:
             return []
 
     def wait_assistant_runs(self, count=1, seconds=15):
-        deadline = time.time() + seconds
-        while len(self.assistant_runs()) < count and time.time() < deadline:
-            time.sleep(0.1)
-        return self.assistant_runs()
+        """The assistant's recorded starts, once there are `count` of them."""
+        def enough():
+            runs = self.assistant_runs()
+            return runs if len(runs) >= count else None
+
+        return wait_until(enough, seconds, "%d start(s) of the assistant" % count, self.assistant_runs)
 
     def temp_file(self, name):
         """The Unix path of `name` in the user's temporary folder."""
         drive, _, rest = self.temp_folder.partition(":\\")
         assert drive.upper() == "C", self.temp_folder
         return os.path.join(self.prefix, "drive_c", *rest.split("\\"), name)
+
+    def wait_answer_begun(self, relative, seconds=30):
+        """Waits until the server has sent the headers of its answer for
+        `relative`: the installer is inside that download."""
+        def answers():
+            try:
+                with open(os.path.join(self.root, "answers.log")) as f:
+                    return f.read().split()
+            except FileNotFoundError:
+                return []
+
+        wait_until(lambda: "/" + relative in answers(), seconds, "the server's answer for /" + relative,
+                   lambda: "answers begun for %s" % (answers() or "nothing"))
+
+    def wait_swapper_report(self, report, seconds=30):
+        """The swap racer's figures, once it has printed them: it prints its
+        one line at its end."""
+        def figures():
+            with open(report) as f:
+                text = f.read()
+            return text.split() if text.endswith("\n") else None
+
+        return wait_until(figures, seconds, "the swap racer's report in " + report,
+                          lambda: repr(open(report).read()))
 
     def requests(self):
         try:

@@ -10,12 +10,17 @@
 //   uidriver close MS         wait for a window, print it, then close it
 //   uidriver send MSG WPARAM MS   wait for a window, send it MSG and print "result N"
 //   uidriver post MSG WPARAM MS   the same, posted, for messages that run a modal loop
-//   uidriver hammer ID COUNT MS   post COUNT clicks of control ID, MS apart,
-//                             whether it is enabled or not; prints how many
-//                             found it enabled
+//   uidriver hammer ID ROUNDS MS  ROUNDS times: once control ID is enabled,
+//                             two clicks at once (one queued behind the other),
+//                             then one more while the work they started runs;
+//                             prints how many clicks found it enabled. MS
+//                             bounds each wait
 //   uidriver shot FILE.bmp    the screen as a 24-bit bitmap file
 //
 // With UIDRIVER_WINDOW set, only windows with that caption (UTF-8) count.
+//
+// A wait that runs out prints "timeout awaiting <what>; last seen <what was>"
+// and fails.
 //
 // A window is printed as lines: "window", "handle <decimal>", "caption <text>", "topmost 0|1",
 // "icon <name>", then one "control <id> <class> <visible> <enabled> <text>"
@@ -76,6 +81,7 @@ std::vector<DWORD> InstallerProcesses()
 
 struct WindowSearch {
     std::vector<DWORD> processes;
+    const char* caption;  // only windows with this caption; null for all
     std::vector<HWND> windows;
 };
 
@@ -86,9 +92,8 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
     GetWindowThreadProcessId(window, &process);
     char className[64] = {};
     GetClassNameA(window, className, sizeof(className));
-    const char* wanted = std::getenv("UIDRIVER_WINDOW");
     if (IsWindowVisible(window) && std::strcmp(className, "#32770") == 0 &&
-        (!wanted || WindowText(window) == wanted)) {
+        (!search->caption || WindowText(window) == search->caption)) {
         for (DWORD id : search->processes) {
             if (id == process)
                 search->windows.push_back(window);
@@ -97,10 +102,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context)
     return TRUE;
 }
 
-std::vector<HWND> InstallerWindows()
+std::vector<HWND> InstallerWindows(const char* caption = std::getenv("UIDRIVER_WINDOW"))
 {
     WindowSearch search;
     search.processes = InstallerProcesses();
+    search.caption = caption;
     if (!search.processes.empty())
         EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.windows;
@@ -150,13 +156,19 @@ private:
 // Tells a message box's icon by what the screen shows: icon handles belong
 // to their process, so the shown pixels are compared with each system icon
 // drawn here on the same background.
-const char* IconName(HWND window)
+HWND IconControl(HWND window)
 {
     // Windows keeps a message box's icon in control 0x14, Wine in stc1 (0x440).
     HWND iconControl = GetDlgItem(window, 0x14);
     if (!iconControl)
         iconControl = GetDlgItem(window, 0x440);
-    if (!iconControl || !IsWindowVisible(iconControl))
+    return iconControl && IsWindowVisible(iconControl) ? iconControl : nullptr;
+}
+
+const char* IconName(HWND window)
+{
+    HWND iconControl = IconControl(window);
+    if (!iconControl)
         return "none";
     POINT origin = {0, 0};
     ClientToScreen(iconControl, &origin);
@@ -225,28 +237,78 @@ void PrintWindow(HWND window)
     Print("end");
 }
 
-HWND WaitForWindow(DWORD timeoutMs)
+// Asks done() every 50 ms until it holds or timeoutMs have passed.
+template <typename Condition>
+bool WaitUntil(DWORD timeoutMs, Condition done)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        const std::vector<HWND> windows = InstallerWindows();
-        if (!windows.empty())
-            return windows.front();
+        if (done())
+            return true;
         if (GetTickCount() - start >= timeoutMs)
-            return nullptr;
+            return false;
         Sleep(50);
     }
+}
+
+int TimedOut(const std::string& awaited, const std::string& lastSeen)
+{
+    Print("timeout awaiting " + awaited + "; last seen " + lastSeen);
+    return 1;
+}
+
+// What the installer shows, whatever the caption asked for.
+std::string InstallerScreen()
+{
+    std::string seen = std::to_string(InstallerProcesses().size()) + " installer process(es), windows:";
+    for (HWND window : InstallerWindows(nullptr))
+        seen += " \"" + WindowText(window) + "\"";
+    return seen;
+}
+
+HWND WaitForWindow(DWORD timeoutMs)
+{
+    HWND window = nullptr;
+    const bool shown = WaitUntil(timeoutMs, [&window] {
+        const std::vector<HWND> windows = InstallerWindows();
+        window = windows.empty() ? nullptr : windows.front();
+        return window != nullptr;
+    });
+    if (!shown) {
+        const char* caption = std::getenv("UIDRIVER_WINDOW");
+        const std::string captioned = caption ? std::string(" captioned \"") + caption + "\"" : std::string();
+        TimedOut("a window of the installer" + captioned, InstallerScreen());
+    }
+    return window;
+}
+
+// A window is read once its thread has finished creating it (it answers a
+// message, so its WM_INITDIALOG has returned) and it and its icon are
+// painted: the icon is told by its pixels on screen.
+bool WaitUntilReadable(HWND window, DWORD timeoutMs)
+{
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &ignored)) {
+        TimedOut("the window to answer a message", "error " + std::to_string(GetLastError()));
+        return false;
+    }
+    HWND icon = IconControl(window);
+    const auto unpainted = [window, icon] {
+        return GetUpdateRect(window, nullptr, FALSE) || (icon && GetUpdateRect(icon, nullptr, FALSE));
+    };
+    if (WaitUntil(timeoutMs, [&unpainted] { return !unpainted(); }))
+        return true;
+    TimedOut("the window and its icon to be painted", !IsWindow(window) ? "the window gone"
+                                                      : GetUpdateRect(window, nullptr, FALSE) ? "the window unpainted"
+                                                                                              : "its icon unpainted");
+    return false;
 }
 
 int Wait(DWORD timeoutMs, int pressId, bool close)
 {
     HWND window = WaitForWindow(timeoutMs);
-    if (!window) {
-        Print("timeout");
+    if (!window || !WaitUntilReadable(window, timeoutMs))
         return 1;
-    }
-    // Let the window finish its initialization before reading it.
-    Sleep(300);
     PrintWindow(window);
     if (pressId >= 0) {
         HWND button = GetDlgItem(window, pressId);
@@ -264,10 +326,8 @@ int Wait(DWORD timeoutMs, int pressId, bool close)
 int Deliver(DWORD timeoutMs, UINT message, WPARAM wParam, bool post)
 {
     HWND window = WaitForWindow(timeoutMs);
-    if (!window) {
-        Print("timeout");
+    if (!window)
         return 1;
-    }
     if (post)
         return PostMessageW(window, message, wParam, 0) ? 0 : 1;
     DWORD_PTR result = 0;
@@ -281,20 +341,35 @@ int Deliver(DWORD timeoutMs, UINT message, WPARAM wParam, bool post)
     return 0;
 }
 
-int Hammer(int id, int count, DWORD intervalMs)
+int Hammer(int id, int rounds, DWORD timeoutMs)
 {
-    HWND window = WaitForWindow(20000);
-    if (!window) {
-        Print("timeout");
+    HWND window = WaitForWindow(timeoutMs);
+    if (!window)
         return 1;
-    }
+    HWND button = GetDlgItem(window, id);
+    const LPARAM clicked = reinterpret_cast<LPARAM>(button);
     int posted = 0;
     int enabled = 0;
-    for (; posted < count && IsWindow(window); ++posted) {
-        HWND button = GetDlgItem(window, id);
+    const auto click = [&](bool send) {
         enabled += IsWindowEnabled(button) ? 1 : 0;
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-        Sleep(intervalMs);
+        ++posted;
+        DWORD_PTR ignored = 0;
+        if (send)
+            return SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), clicked, SMTO_NORMAL,
+                                       timeoutMs, &ignored) != 0;
+        return PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), clicked) != FALSE;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        if (!WaitUntil(timeoutMs, [button] { return IsWindowEnabled(button) != FALSE; }))
+            return TimedOut("control " + std::to_string(id) + " to be enabled for round " + std::to_string(round + 1),
+                            IsWindow(button) ? "disabled" : "the window gone");
+        // One click queued, and one sent: a sent message is handled before
+        // any posted one, so when the send returns one of the two has been
+        // handled and the other may still be queued behind it.
+        if (!click(false) || !click(true))
+            return TimedOut("the window to take a click", "error " + std::to_string(GetLastError()));
+        // And one more while the work that they started runs.
+        click(false);
     }
     char line[64];
     std::snprintf(line, sizeof(line), "posted %d enabled %d", posted, enabled);
@@ -341,20 +416,21 @@ int Screenshot(const char* file)
 
 int Quiet(DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
+    HWND shown = nullptr;
+    const bool happened = WaitUntil(timeoutMs, [&shown] {
         const std::vector<HWND> windows = InstallerWindows();
-        if (!windows.empty()) {
-            PrintWindow(windows.front());
-            return 1;
-        }
-        if (InstallerProcesses().empty()) {
-            Print("ended");
-            return 0;
-        }
-        Sleep(50);
+        shown = windows.empty() ? nullptr : windows.front();
+        return shown || InstallerProcesses().empty();
+    });
+    if (!happened) {
+        Print("quiet");
+        return 0;
     }
-    Print("quiet");
+    if (shown) {
+        PrintWindow(shown);
+        return 1;
+    }
+    Print("ended");
     return 0;
 }
 
@@ -389,6 +465,6 @@ int main(int argc, char** argv)
         return 0;
     }
     std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS | send MSG WPARAM MS"
-                         " | post MSG WPARAM MS | hammer ID COUNT MS | shot FILE\n");
+                         " | post MSG WPARAM MS | hammer ID ROUNDS MS | shot FILE\n");
     return 2;
 }
