@@ -33,8 +33,6 @@ BOOL CInstallerApp::InitInstance()
 
     const unsigned int langId = GetSystemDefaultLangID();
 
-    AfxInitCommonControls();
-
     // The mutex's existence alone marks a running installer; a failed
     // creation only loses the guard.
     m_hMutex.Reset(CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName));
@@ -71,6 +69,9 @@ BOOL CInstallerApp::InitInstance()
             return FALSE;
     }
 
+    // Only the install dialog has a common control (its progress bar): a start
+    // that finds the product current never loads comctl32.
+    AfxInitCommonControls();
     CInstallDlg dialog(*this, m_strDownloadUrl, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
