@@ -22,6 +22,7 @@ std::basic_string<MessageChar> EncodeInUtf16(const std::string& utf8)
     if (result == static_cast<size_t>(-1))
         return text;
     for (const char* unit = output.data(); unit + 1 < out; unit += 2)
-        text += static_cast<MessageChar>(static_cast<unsigned char>(unit[0]) | static_cast<unsigned char>(unit[1]) << 8);
+        text += static_cast<MessageChar>(static_cast<unsigned char>(unit[0]) |
+                                         static_cast<unsigned char>(unit[1]) << 8);
     return text;
 }
