@@ -8,7 +8,7 @@
 volatile LONG g_bCancel = 0;
 
 CDownloadCallback::CDownloadCallback(HWND progressBar)
-    : m_hProgress(progressBar), m_dwLastReport(GetTickCount()), m_bAborted(false)
+    : m_hProgress(progressBar), m_nShownPercent(-1), m_dwLastReport(GetTickCount()), m_bAborted(false)
 {
 }
 
@@ -60,7 +60,14 @@ STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, UL
     m_dwLastReport = GetTickCount();
     if (g_bCancel != 0)
         return E_ABORT;
-    SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(ProgressPercent(progress, progressMax)), 0);
+    // A large download reports thousands of times, most of them within one
+    // percent: each send waits for the dialog's thread, so only a new
+    // position is sent.
+    const int32_t percent = ProgressPercent(progress, progressMax);
+    if (percent != m_nShownPercent) {
+        m_nShownPercent = percent;
+        SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    }
     return S_OK;
 }
 

@@ -38,6 +38,7 @@ private:
     // the dialog object has gone.
     HWND m_hProgress;
     CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
+    int32_t m_nShownPercent;                // the position last sent to the bar; -1 before the first
     DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
     bool m_bAborted;
 };
