@@ -82,7 +82,7 @@ def outcome_of(manifest_bytes):
     with World(installed="1.0.0.0", manifest_text=manifest_bytes, setup_fault="stall") as w:
         started = time.time()
         installer = w.start_installer()
-        code, windows, lines = w.driver("quiet", 15000)
+        code, windows, lines = w.watch_screen(installer, 15000)
         if windows:
             w.press(IDCANCEL)
             exit_code = w.wait_exit(installer, 20)

@@ -25,7 +25,7 @@ def manifest_case(settings):
     """The run ends without any window, the setup never runs."""
     with World(installed="1.0.0.0", **settings) as w:
         installer = w.start_installer()
-        code, windows, _ = w.driver("quiet", 40000)
+        code, windows, _ = w.watch_screen(installer, 40000)
         assert not windows, "a window showed: %s" % windows
         assert w.wait_exit(installer, 30) == 0
         assert not w.setup_runs() and not w.assistant_runs()

@@ -578,9 +578,21 @@ class World:
         assert self.driver("shot", windows_path(bmp))[0] == 0
         bmp_to_png(bmp, png_path)
 
+    def watch_screen(self, process, ms):
+        """The UI driver's "quiet" for the installer `process`: its first
+        window once one shows, or none once it has ended or `ms` have passed.
+        The driver may look before Wine has started the installer at all,
+        and then reports an end that has not come; while the process still
+        runs, it is asked again."""
+        deadline = time.time() + ms / 1000
+        while True:
+            code, windows, lines = self.driver("quiet", max(1, int((deadline - time.time()) * 1000)))
+            if windows or lines[-1:] != ["ended"] or process.poll() is not None or time.time() >= deadline:
+                return code, windows, lines
+
     def expect_quiet_end(self, process, ms=30000):
         """Nothing shows on screen until the installer has ended by itself, cleanly."""
-        code, windows, lines = self.driver("quiet", ms)
+        code, windows, lines = self.watch_screen(process, ms)
         assert code == 0, "a window showed: %s" % windows
         exit_code = self.wait_exit(process)
         assert exit_code == 0, "the installer ended with exit code %s" % exit_code
