@@ -1,5 +1,7 @@
 // The reference for the installer's timings: downloads one URL with
-// URLDownloadToFileA, no callback. Given a command too, it then starts that
+// URLDownloadToFileA, no callback, after dropping the system's cached copy
+// and the file as the installer does (each download would otherwise leave
+// one more copy in the cache, and the two programs' runs differ by it). Given a command too, it then starts that
 // through the shell the way the installer starts its assistant (elevation
 // asked as on Vista and later, the shell's error box off, no waiting), so
 // that an up-to-date start is compared with the same work done plainly.
@@ -8,6 +10,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <urlmon.h>
+#include <wininet.h>
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +42,7 @@ int main(int argc, char** argv)
         return 2;
     }
     CoInitialize(nullptr);
+    DeleteUrlCacheEntryA(argv[1]);
     DeleteFileA(argv[2]);
     const HRESULT result = URLDownloadToFileA(nullptr, argv[1], argv[2], 0, nullptr);
     CoUninitialize();
