@@ -2,6 +2,11 @@
 
 #include "framework/AfxHandle.h"
 
+// Writes into `buffer` of `size` characters the UTF-16 form of the 8-bit
+// `text` in the system's ANSI code page, as the system's own ANSI functions
+// convert it, terminated; empty when it does not fit.
+void WidenAnsiText(const char* text, wchar_t* buffer, int size);
+
 // A UTF-16 copy of an 8-bit text in the system's ANSI code page, as the
 // system's own ANSI functions convert it; empty when it cannot be made.
 class CWideText {

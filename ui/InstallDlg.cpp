@@ -6,6 +6,7 @@
 #include "system/ModuleLookUp.h"
 #include "system/Probes.h"
 #include "system/TempPath.h"
+#include "system/WideText.h"
 #include "ui/DownloadCallback.h"
 #include "ui/InstallStatus.h"
 #include "ui/StatusLine.h"
@@ -66,7 +67,7 @@ bool CInstallDlg::TakeDownloadHandOff(void* dialog, CDownloadHandOff& handOff)
         return false;
     handOff.hDialog = live->m_hWnd;
     handOff.hProgress = live->m_wndProgress.m_hWnd;
-    MultiByteToWideChar(CP_ACP, 0, live->m_strUrl, -1, handOff.szUrl, sizeof(handOff.szUrl) / sizeof(handOff.szUrl[0]));
+    WidenAnsiText(live->m_strUrl, handOff.szUrl, sizeof(handOff.szUrl) / sizeof(handOff.szUrl[0]));
     handOff.pfnPathFileExists = live->m_pfnPathFileExists;
     return true;
 }

@@ -4,9 +4,11 @@
 #include "app/UpdateManifest.h"
 #include "system/OsVersion.h"
 #include "system/Probes.h"
+#include "system/WideText.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -87,6 +89,26 @@ TEST(ReadInstalledVersion, StaysTerminatedWithinItsBuffer)
         EXPECT_EQ('x', buffer[kVersionBufferSize]) << c.label << ": wrote past the buffer";
     }
     DeleteValue(kProductKey, "Version");
+}
+
+TEST(WidenAnsiText, FitsWholeOrComesBackEmpty)
+{
+    const struct {
+        const char* text;
+        int size;
+        const wchar_t* expected;
+    } cases[] = {
+        {"https://localhost:8443/a.exe", 29, L"https://localhost:8443/a.exe"},
+        {"https://localhost:8443/a.exe", 28, L""},  // no room for the terminator
+        {"", 1, L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t buffer[40];
+        std::fill(buffer, buffer + 40, L'x');
+        WidenAnsiText(c.text, buffer, c.size);
+        EXPECT_EQ(std::wstring(c.expected), std::wstring(buffer)) << c.text << " in " << c.size;
+        EXPECT_EQ(L'x', buffer[c.size]) << c.text << ": wrote past the buffer";
+    }
 }
 
 struct UacCase {
