@@ -20,7 +20,6 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-import facts  # noqa: E402
 import world  # noqa: E402
 from world import IDCANCEL, IDOK, World  # noqa: E402
 
@@ -51,10 +50,10 @@ DOWNLOAD_PAIRS_PER_RUN = 2
 # And everything the benchmark starts runs on one processor. A Windows
 # program under Wine asks Wine's server for much of what it does (every read
 # from a socket, for one): on two processors of a virtual machine each such
-# question woke a processor that was idle, and the host was slow to run it
-# at a varying rate. A 128 MiB transfer took 1.7 to 3.7 s that way, and
-# 1.0 to 1.5 s with the program and the server taking turns on one
-# processor; an up-to-date start 0.23 s against 0.17 s.
+# call woke the other, idle, processor, and the host ran it after a delay
+# that varied from call to call. A 128 MiB transfer took 1.7 to 3.7 s that
+# way, and 0.9 to 1.5 s with the program and Wine's server taking turns on
+# one processor; an up-to-date start 0.23 s against 0.17 s.
 HOST_ROOTS = "/etc/ssl/certs"
 EMPTY_ROOTS = os.path.join(SOURCE, "build", "bench", "no-host-roots")
 IN_MEMORY = os.path.join(SOURCE, "build", "bench", "in-memory")
