@@ -393,14 +393,26 @@ class World:
         with open(path, "w", encoding="utf-16", newline="\r\n") as f:
             f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Environment]\n"
                     '"TEMP"="%s"\n"TMP"="%s"\n' % (value, value))
-        self._in_netns(["wine", "regedit", "/S", windows_path(path)], check=True, stderr=subprocess.DEVNULL)
+        self._set_up_with(["wine", "regedit", "/S", windows_path(path)])
 
     def _import_registry(self, lines, *view):
         path = os.path.join(self.dir, "settings%s.reg" % "".join(view).replace("/reg:", "-"))
         with open(path, "w", newline="\r\n") as f:
             f.write("\n".join(["REGEDIT4", ""] + lines) + "\n")
-        self._in_netns(["wine", "reg", "import", windows_path(path)] + list(view), check=True,
-                       stderr=subprocess.DEVNULL)
+        self._set_up_with(["wine", "reg", "import", windows_path(path)] + list(view))
+
+    def _set_up_with(self, command):
+        """Runs a Windows program that prepares this world; a failure says
+        what Wine printed, which a passing run does not show. The output goes
+        to a file: a pipe would stay open in the Wine server that the first
+        program of a world starts, and hold the caller until that ends."""
+        with tempfile.TemporaryFile(dir=self.dir) as output:
+            result = self._in_netns(command, stdout=output, stderr=output)
+            if result.returncode != 0:
+                output.seek(0)
+                printed = output.read().decode(errors="replace")[-2000:] or "nothing"
+                raise RuntimeError("setting up the world: %s ended with %d; it printed: %s" % (
+                    " ".join(command), result.returncode, printed))
 
     def _start_server(self, port, certificate):
         ready = os.path.join(self.dir, "server%d.ready" % port)
