@@ -1,10 +1,11 @@
 // The reference for the installer's timings: downloads one URL with
 // URLDownloadToFileA, no callback, after dropping the system's cached copy
 // and the file as the installer does (each download would otherwise leave
-// one more copy in the cache, and the two programs' runs differ by it). Given a command too, it then starts that
-// through the shell the way the installer starts its assistant (elevation
-// asked as on Vista and later, the shell's error box off, no waiting), so
-// that an up-to-date start is compared with the same work done plainly.
+// one more copy in the cache, and the two programs' runs differ by it).
+// Given a command too, it then starts that through the shell the way the
+// installer starts its assistant (elevation asked as on Vista and later, the
+// shell's error box off, no waiting), so that an up-to-date start is
+// compared with the same work done plainly.
 //
 //   reference_fetch URL FILE [COMMAND]
 #include <windows.h>
