@@ -79,11 +79,15 @@ ULONG WINAPI ReleaseInterface(Interface* object)
 template <typename Interface>
 using CUniqueInterface = CUniqueAny<Interface*, ReleaseInterface<Interface>>;
 
-// A COM apartment for the current thread, left when the object goes; a
-// failed entry leaves nothing to leave.
+// A single-threaded COM apartment for the current thread, left when the
+// object goes; a failed entry (the thread is in another kind of apartment)
+// leaves nothing to leave. OLE1's DDE is off: nothing here speaks it, and the
+// shell asks for exactly this apartment before ShellExecuteEx.
 class CComApartment {
 public:
-    CComApartment() : m_bEntered(SUCCEEDED(CoInitialize(nullptr))) {}
+    CComApartment() : m_bEntered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+    {
+    }
     ~CComApartment()
     {
         if (m_bEntered)

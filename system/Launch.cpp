@@ -13,12 +13,18 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument)
 
 CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar_t* parameters, HWND owner)
 {
+    // ShellExecuteEx may hand the launch to shell extensions, which Microsoft
+    // says need COM in a single-threaded apartment on the calling thread.
+    const CComApartment apartment;
     const CWideText wideVerb(verb);
     SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof(request);
     // Without FLAG_NO_UI the shell shows a box of its own ("Path not found")
     // when the file is missing; a failed launch is the caller's to report.
-    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    // NOASYNC: neither caller runs a message loop after the call (the runner
+    // waits for the process, the start-up ends the process), and Microsoft
+    // requires it then, so that the launch is complete when the call returns.
+    request.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     request.hwnd = owner;
     request.lpVerb = wideVerb.Get();
     request.lpFile = file;

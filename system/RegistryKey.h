@@ -21,20 +21,28 @@ public:
     {
         return RegQueryValueExA(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
     }
+    // The same for a value whose text is a path: read as UTF-16, it keeps
+    // characters that the ANSI code page cannot hold.
+    bool QueryValue(const wchar_t* name, void* data, DWORD& size) const
+    {
+        return RegQueryValueExW(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+    }
 
 private:
     CUniqueKey m_key;
 };
 
-// Reads a text value into `buffer` of `size` bytes and keeps it terminated
-// within the buffer, even when the stored data has no terminator or fills
-// the buffer (the text is then cut by one character). `size` returns the
-// bytes read.
-inline bool QueryTextValue(const CRegistryKey& key, const char* name, char* buffer, DWORD& size)
+// Reads a text value, ANSI or UTF-16 as `Char` says, into `buffer` of `size`
+// bytes and keeps it terminated within the buffer, even when the stored data
+// has no terminator or fills the buffer (the text is then cut by one
+// character). `size` returns the bytes read.
+template <typename Char>
+bool QueryTextValue(const CRegistryKey& key, const Char* name, Char* buffer, DWORD& size)
 {
-    const DWORD capacity = size;
+    const DWORD capacity = size / sizeof(Char);
     if (capacity == 0 || !key.QueryValue(name, buffer, size))
         return false;
-    buffer[size < capacity ? size : capacity - 1] = '\0';
+    const DWORD read = size / sizeof(Char);
+    buffer[read < capacity ? read : capacity - 1] = 0;
     return true;
 }

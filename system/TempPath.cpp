@@ -9,9 +9,10 @@ const wchar_t kSetupFileName[] = L"\\ZIDEVADID.EXE";
 
 void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName)
 {
-    wchar_t directory[MAX_PATH] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, directory);
-    if (length >= MAX_PATH)
+    // MAX_PATH + 1: Microsoft's documented largest answer, a full path and its trailing backslash.
+    wchar_t directory[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, directory);
+    if (length > MAX_PATH)
         directory[0] = L'\0';  // too long for the buffer: nothing was written
     lstrcpynW(path, directory, kTempPathSize);
     const int used = lstrlenW(path);

@@ -17,11 +17,14 @@ void SendStatus(HWND dialog, InstallStatus status)
     SendMessageA(dialog, WM_INSTALL_STATUS, status, 0);
 }
 
-// Opens the downloaded setup for reading with read sharing only. A fresh
+// Opens the downloaded setup for reading with read sharing only: others may
+// open it to read or run it (Windows' loader maps a program's file with read
+// access, and the setup reads itself back the same way), but no one may open
+// it to write, delete or rename it while this handle is open. A fresh
 // download is often opened for a moment by others (a virus scanner, say),
 // which makes the open fail with a sharing violation; that is retried for a
 // short while before the file counts as unusable.
-HANDLE OpenSetupExclusively(const wchar_t* path)
+HANDLE OpenSetupWithReadSharing(const wchar_t* path)
 {
     const int kAttempts = 20;
     const DWORD kPauseMs = 100;
@@ -69,10 +72,10 @@ CUniqueFile HoldVerifiedSetup()
 {
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kSetupFileName);
-    // Held from before the check until the runner has started the setup:
-    // others may read it, but nobody can write, delete or rename it, so the
-    // bytes that were verified are the bytes that run.
-    CUniqueFile setup(OpenSetupExclusively(path));
+    // Held from before the check until the setup has ended: others may read
+    // it, but nobody can write, delete or rename it, so the bytes that were
+    // verified are the bytes that run.
+    CUniqueFile setup(OpenSetupWithReadSharing(path));
     if (!setup.IsValid() || !VerifySetupSignature(path))
         return CUniqueFile();
     return setup;
@@ -92,9 +95,6 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     // customer has just seen in front, so that the elevation prompt comes to
     // the front too.
     const CUniqueHandle setup = LaunchWithShell(handOff.pszVerb, path, L"/S", handOff.hDialog);
-    // The setup process has the file open now, or will never run: either way
-    // the verified bytes no longer need guarding.
-    handOff.hVerifiedSetup.Reset();
 
     // Not started (or refused elevation), not ended, or ended with an error: failed.
     InstallStatus outcome = STATUS_INSTALL_FAILED;
@@ -104,6 +104,12 @@ unsigned __stdcall InstallThreadProc(void* dialog)
         if (GetExitCodeProcess(setup.Get(), &exitCode) && exitCode == 0)
             outcome = STATUS_INSTALL_DONE;
     }
+    // Held until the setup has ended: a running program's file can still be
+    // renamed, and a self-extracting setup reads its payload back by its own
+    // path, so a file put in its place meanwhile would be installed with the
+    // setup's rights. Released before the status, so that a Retry's download
+    // can replace the file.
+    handOff.hVerifiedSetup.Reset();
     SendStatus(handOff.hDialog, outcome);
     return 0;
 }

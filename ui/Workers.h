@@ -28,7 +28,7 @@ struct CDownloadHandOff {
 };
 
 // What the setup runner takes of the dialog as it starts: besides the window,
-// the verified setup, held open, which is the runner's from then on.
+// the verified setup, held open, which the runner holds until the setup ends.
 struct CRunnerHandOff {
     HWND hDialog = nullptr;
     CUniqueFile hVerifiedSetup;
@@ -41,9 +41,9 @@ struct CRunnerHandOff {
 unsigned __stdcall DownloadThreadProc(void* dialog);
 
 // Step 2, on the dialog's thread once the download is done: opens the
-// downloaded setup so that nobody can change it any more, then checks its
-// signature. The held file, or none when it cannot be held or its signature
-// is refused.
+// downloaded setup so that nobody can change, rename or delete it while it
+// is held, then checks its signature. The held file, or none when it cannot
+// be held or its signature is refused.
 CUniqueFile HoldVerifiedSetup();
 
 // Step 3, a thread entry for StartThread; the argument is the CInstallDlg.

@@ -62,7 +62,7 @@ def setup_command(w):
 @scenario
 def first_installation_finishes():
     with World() as w:
-        installer = open_dialog(w)
+        installer = open_dialog(w, relay="combase.CoInitializeEx")
         done = w.wait_status(EN["installed"])
         assert button(done, IDCANCEL) == (True, True, EN["finish"]), done.controls
         assert not done.controls[IDOK]["visible"], done.controls
@@ -73,7 +73,9 @@ def first_installation_finishes():
         launches = w.shell_launches()
         # Started on the dialog's behalf, so that the elevation prompt comes to the front.
         assert [(mask, verb, parm, show, window) for mask, verb, _, parm, show, window in launches] == \
-            [(0x440, "runas", "/S", 5, done.handle)], (launches, done.handle)
+            [(0x540, "runas", "/S", 5, done.handle)], (launches, done.handle)
+        # From a single-threaded apartment without OLE1's DDE, as the shell may need.
+        assert 0x2 | 0x4 in w.launch_apartments()[0], w.launch_apartments()
         exit_dialog(w, installer)
 
 
@@ -327,13 +329,14 @@ def pin_rejects_another_publisher():
         exit_dialog(w, installer)
 
 
-def race_swapper(after_lock, **settings):
+def race_swapper(mode, **settings):
     # The racer's program is the fake assistant, which leaves runs.txt beside
-    # itself, in the temporary folder, if it is ever started.
+    # itself, in the temporary folder, if it is ever started. A setup raced
+    # while it runs waits (at most 20 s) for the racer before it reads itself back.
     evil = os.path.join(world.TOOLS, "fake_assistant.exe")
-    with World(setup_behaviour="0 500", **settings) as w:
+    with World(setup_behaviour="0 20000" if mode == "running" else "0 500", **settings) as w:
         installer = open_dialog(w)
-        report = w.start_swapper(evil, 4000, after_lock)
+        report = w.start_swapper(evil, 4000, mode)
         final = w.wait_status((EN["installed"], EN["verify_failed"], EN["download_failed"]), 60)
         figures = w.wait_swapper_report(report)
         try:
@@ -342,13 +345,20 @@ def race_swapper(after_lock, **settings):
         except FileNotFoundError:
             unverified_runs = 0
         print("swap racer:", " ".join(figures), "| unverified program runs:", unverified_runs,
-              "| outcome:", final.status)
-        if after_lock:
+              "| setup read back:", w.setup_self_checks(), "| outcome:", final.status)
+        if mode == "running":
+            # The running setup's file stays held until the setup has ended:
+            # renaming it away is refused (32, a sharing violation), and the
+            # setup reads back its own bytes, not the racer's.
+            assert figures == ["running", "rename-error", "32", "replaced", "0"], figures
+            assert w.setup_self_checks() == ["own"], w.setup_self_checks()
+        if mode:
             # Attacking from the moment the file is held until after the
             # start: the verified setup runs, whatever the racer does.
-            assert figures[:2] == ["locked", "attempts"] and int(figures[2]) > 0, figures
             assert final.status == EN["installed"], final
-        else:
+        if mode == "after-lock":
+            assert figures[:2] == ["locked", "attempts"] and int(figures[2]) > 0, figures
+        if not mode:
             assert figures[:1] == ["attempts"] and int(figures[1]) > 0, figures
         assert unverified_runs == 0, "the racer's program ran"
         if final.status == EN["installed"]:
@@ -356,8 +366,9 @@ def race_swapper(after_lock, **settings):
         exit_dialog(w, installer)
 
 
-SCENARIOS["swap_racer_from_the_download_on_never_gets_its_program_run"] = lambda: race_swapper(False)
-SCENARIOS["swap_racer_after_the_check_cannot_replace_the_verified_setup"] = lambda: race_swapper(True)
+SCENARIOS["swap_racer_from_the_download_on_never_gets_its_program_run"] = lambda: race_swapper(None)
+SCENARIOS["swap_racer_after_the_check_cannot_replace_the_verified_setup"] = lambda: race_swapper("after-lock")
+SCENARIOS["swap_racer_cannot_rename_the_running_setup_away"] = lambda: race_swapper("running")
 
 # A user whose folder is named in Chinese, on an English Windows (code page
 # 1252, which has no Chinese): C.UTF-8 is English to Wine, and lets it name
@@ -375,7 +386,7 @@ def installs_from_a_temporary_folder_named_in_chinese():
         exit_dialog(w, installer)
 
 
-SCENARIOS["swap_racer_after_the_check_in_a_chinese_temporary_folder"] = lambda: race_swapper(True, **CHINESE_TEMP)
+SCENARIOS["swap_racer_after_the_check_in_a_chinese_temporary_folder"] = lambda: race_swapper("after-lock", **CHINESE_TEMP)
 
 
 def install_in(locale):

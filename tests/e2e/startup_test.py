@@ -115,14 +115,21 @@ ASSISTANT_CASES = {
 }
 
 
-def expect_assistant(windows="win7", verb="runas", **settings):
+# COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE
+COINIT_APARTMENTTHREADED_NO_DDE = 0x2 | 0x4
+
+
+def expect_assistant(windows="win7", verb="runas", command=ASSISTANT, **settings):
     with World(windows=windows, **settings) as w:
-        installer = w.start_installer()
+        installer = w.start_installer(relay="combase.CoInitializeEx")
         w.expect_quiet_end(installer)
-        assert w.wait_assistant_runs() == [ASSISTANT], w.assistant_runs()
+        assert w.wait_assistant_runs() == [command], w.assistant_runs()
         launches = w.shell_launches()
         assert len(launches) == 1, launches
-        assert launches[0] == (0x440, verb, ASSISTANT, "", 5, 0), "no window to start it for: %s" % launches
+        # Complete when the call returns (NOASYNC): the installer ends right after it.
+        assert launches[0] == (0x540, verb, command, "", 5, 0), "no window to start it for: %s" % launches
+        # The shell may need a single-threaded apartment, without OLE1's DDE.
+        assert COINIT_APARTMENTTHREADED_NO_DDE in w.launch_apartments()[0], w.launch_apartments()
 
 
 for _name, _settings in ASSISTANT_CASES.items():
@@ -132,6 +139,16 @@ for _name, _settings in ASSISTANT_CASES.items():
 SCENARIOS["assistant_winxp_non_administrator_uses_runas"] = lambda: expect_assistant(
     windows="winxp", installed="1.4.14.815")
 SCENARIOS["assistant_win10_uses_runas"] = lambda: expect_assistant(windows="win10", installed="1.4.14.815")
+
+# A program folder named in Chinese on an English Windows (code page 1252,
+# which has no Chinese; C.UTF-8 is English to Wine and names files in any
+# language).
+CHINESE_PROGRAM_FILES = "C:\\程序文件"
+SCENARIOS["assistant_in_a_program_folder_named_in_chinese"] = lambda: expect_assistant(
+    installed="1.4.14.815", locale="C.UTF-8", assistant_dir="drive_c/程序文件/ZELK/Assistant",
+    registry=[("32" if world.ARCH == "win64" else None, r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion",
+               "ProgramFilesDir", CHINESE_PROGRAM_FILES.replace("\\", "\\\\"))],
+    command='"%s\\ZELK\\Assistant\\QXZELK_Assistant.exe"' % CHINESE_PROGRAM_FILES)
 
 
 @scenario

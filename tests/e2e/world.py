@@ -61,6 +61,13 @@ def wait_until(condition, seconds, what, last_seen, interval=0.1):
         time.sleep(interval)
 
 
+def unescape_trace(text):
+    """A wide text as Wine's traces print it: a backslash or quote escaped,
+    a character beyond ASCII as its code, with or without an x."""
+    return re.sub(r'\\(\\|"|x?[0-9a-f]{4})',
+                  lambda m: m.group(1) if len(m.group(1)) == 1 else chr(int(m.group(1).lstrip("x"), 16)), text)
+
+
 # The UI driver's commands that print nothing when they succeed.
 SILENT_DRIVER_COMMANDS = ("post", "shot")
 
@@ -396,9 +403,10 @@ class World:
         self._set_up_with(["wine", "regedit", "/S", windows_path(path)])
 
     def _import_registry(self, lines, *view):
+        # UTF-16, so that a value may hold any characters.
         path = os.path.join(self.dir, "settings%s.reg" % "".join(view).replace("/reg:", "-"))
-        with open(path, "w", newline="\r\n") as f:
-            f.write("\n".join(["REGEDIT4", ""] + lines) + "\n")
+        with open(path, "w", encoding="utf-16", newline="\r\n") as f:
+            f.write("\n".join(["Windows Registry Editor Version 5.00", ""] + lines) + "\n")
         self._set_up_with(["wine", "reg", "import", windows_path(path)] + list(view))
 
     def _set_up_with(self, command):
@@ -429,20 +437,29 @@ class World:
         with open(os.path.join(self.prefix, "drive_c/setup-behaviour.txt"), "w") as f:
             f.write(behaviour + "\n")
 
-    def setup_runs(self):
+    def _setup_lines(self, name):
         try:
-            with open(os.path.join(self.prefix, "drive_c/setup-runs.txt"), encoding="utf-8") as f:
+            with open(os.path.join(self.prefix, "drive_c", name), encoding="utf-8") as f:
                 return [line for line in f.read().splitlines() if line]
         except FileNotFoundError:
             return []
 
-    def start_swapper(self, evil, duration_ms, after_lock=False):
-        """The swap racer against the downloaded setup; its output file."""
+    def setup_runs(self):
+        """The command line of each run of the fake setup."""
+        return self._setup_lines("setup-runs.txt")
+
+    def setup_self_checks(self):
+        """For each run of the fake setup, "own" if the file at its path was
+        still its own when it read itself back, else "foreign"."""
+        return self._setup_lines("setup-self.txt")
+
+    def start_swapper(self, evil, duration_ms, mode=None):
+        """The swap racer against the downloaded setup, in `mode` (None,
+        "after-lock" or "running"); its output file."""
         output = os.path.join(self.dir, "swapper.txt")
         size = os.path.getsize(os.path.join(self.root, SETUP_PATH))
         self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), "ZIDEVADID.EXE", windows_path(evil), str(size),
-                     str(duration_ms)] +
-            (["after-lock"] if after_lock else []),
+                     str(duration_ms)] + ([mode] if mode else []),
             stdout=open(output, "wb"), stderr=subprocess.DEVNULL)
         return output
 
@@ -474,12 +491,27 @@ class World:
             trace = f.read()
         return [args.split(",") for args in re.findall(r"Call %s\(([^)]*)\)" % re.escape(function), trace)]
 
+    def launch_apartments(self):
+        """For each ShellExecuteEx call, the apartment models (CoInitializeEx's
+        second argument, as a number) its thread asked for before it; needs
+        the relay of combase.CoInitializeEx."""
+        with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+            trace = f.read()
+        asked, launches = {}, []
+        for thread, model, launch in re.findall(
+                r"^([0-9a-f]+):(?:Call combase\.CoInitializeEx\([0-9a-f]+,([0-9a-f]+)\)|(trace:exec:SHELL_execute mask=))",
+                trace, re.M):
+            if launch:
+                launches.append(list(asked.get(thread, [])))
+            else:
+                asked.setdefault(thread, []).append(int(model, 16))
+        return launches
+
     def menu_items(self):
         """The text of every menu item the installer inserted, from Wine's menu trace."""
         with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
             trace = f.read()
-        return [re.sub(r"\\x?([0-9a-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
-                for text in re.findall(r'InsertMenuW .*?str L"((?:[^"\\]|\\.)*)"', trace)]
+        return [unescape_trace(text) for text in re.findall(r'InsertMenuW .*?str L"((?:[^"\\]|\\.)*)"', trace)]
 
     def shell_launches(self):
         """(mask, verb, file, parameters, show, window) of every ShellExecuteEx
@@ -492,13 +524,10 @@ class World:
         pattern = (r'SHELL_execute mask=0x([0-9a-f]+) hwnd=(\S+) verb=(?:L"(.*?)"|\(null\)) file=L"(.*?)" '
                    r'parm=(?:L"(.*?)"|\(null\)) .*?show=0x([0-9a-f]+)')
 
-        def unescape(text):
-            return text.replace("\\\\", "\\").replace('\\"', '"')
-
         def number(pointer):
             return 0 if pointer == "(nil)" else int(pointer, 16)
 
-        return [(int(mask, 16), verb, unescape(file), parm, int(show, 16), number(window))
+        return [(int(mask, 16), verb, unescape_trace(file), parm, int(show, 16), number(window))
                 for mask, window, verb, file, parm, show in re.findall(pattern, trace)]
 
     def run_installer(self, timeout=30):
@@ -621,7 +650,7 @@ class World:
 
     def assistant_runs(self):
         try:
-            with open(os.path.join(self.prefix, self.assistant_dir, "runs.txt"), encoding="latin-1") as f:
+            with open(os.path.join(self.prefix, self.assistant_dir, "runs.txt"), encoding="utf-8") as f:
                 return [line for line in f.read().splitlines() if line]
         except FileNotFoundError:
             return []

@@ -5,13 +5,19 @@
 // EVIL in TARGET's place (overwrite in place, replace by rename, delete and
 // copy).
 //
-//   swapper TARGET EVIL SIZE DURATION_MS [after-lock]
+//   swapper TARGET EVIL SIZE DURATION_MS [after-lock | running]
 //
 // With after-lock it first waits, changing nothing, until opening TARGET
 // for writing fails with a sharing violation (the installer holds it), and
 // only then attacks: the window between the signature check and the start.
 //
 // Prints "attempts N replaced M sharing-violations K".
+//
+// With running it waits until the fake setup signals that it runs, then
+// tries once to rename the running setup away and copy EVIL to its path,
+// where the setup would read its payload back; it then tells the setup that
+// the race is over. Prints "running rename-error E replaced R" (E is 0 when
+// the rename went through, R 1 when EVIL took the setup's place).
 #include <windows.h>
 
 #include <cstdio>
@@ -77,10 +83,34 @@ bool DeleteAndCopy(const wchar_t* target, const wchar_t* evil, DWORD& error)
 
 }  // namespace
 
+// Bounded: a setup that never starts ends the race with a report that says so.
+int AttackRunningSetup(const wchar_t* target, const wchar_t* evil)
+{
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, L"DA_Razi test: setup started");
+    HANDLE raceOver = CreateEventW(nullptr, TRUE, FALSE, L"DA_Razi test: race over");
+    if (!started || !raceOver || WaitForSingleObject(started, 120000) != WAIT_OBJECT_0) {
+        std::printf("setup never started\n");
+        return 1;
+    }
+    const std::wstring movedAway = std::wstring(target) + L".moved";
+    DWORD renameError = 0;
+    bool replaced = false;
+    if (MoveFileExW(target, movedAway.c_str(), 0))
+        replaced = CopyFileW(evil, target, TRUE) != FALSE;
+    else
+        renameError = GetLastError();
+    SetEvent(raceOver);
+    std::printf("running rename-error %lu replaced %d\n", renameError, replaced ? 1 : 0);
+    CloseHandle(started);
+    CloseHandle(raceOver);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc != 5 && !(argc == 6 && std::string(argv[5]) == "after-lock")) {
-        std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock]\n");
+    const std::string mode = argc == 6 ? argv[5] : "";
+    if (argc != 5 && !(argc == 6 && (mode == "after-lock" || mode == "running"))) {
+        std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock | running]\n");
         return 2;
     }
     wchar_t folder[MAX_PATH] = {};
@@ -93,6 +123,8 @@ int main(int argc, char** argv)
     const DWORD duration = std::strtoul(argv[4], nullptr, 10);
     const std::vector<char> evilBytes = ReadAll(argv[2]);
     const std::wstring staged = targetPath + L".staged";
+    if (mode == "running")
+        return AttackRunningSetup(target, evil);
 
     const DWORD waitStart = GetTickCount();
     for (;;) {
@@ -106,7 +138,7 @@ int main(int argc, char** argv)
         Sleep(0);
     }
 
-    if (argc == 6) {
+    if (mode == "after-lock") {
         for (;;) {
             HANDLE probe = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
