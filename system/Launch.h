@@ -11,5 +11,7 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument);
 // the shell's own when that fails. `owner` is the window on whose behalf it
 // starts (or none): an elevation prompt for a launch that names no window
 // of the foreground may only flash in the taskbar instead of showing. The
-// new process's handle, or none when nothing was started.
+// launch is complete when it returns, so the caller may end or block right
+// after it; the calling thread is in a single-threaded COM apartment for the
+// call. The new process's handle, or none when nothing was started.
 CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar_t* parameters, HWND owner);

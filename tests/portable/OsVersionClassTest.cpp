@@ -56,6 +56,19 @@ TEST(ClassifyOsVersion, ClassifiesByPlatformVersionNumbersAndServicePackText)
     }
 }
 
+TEST(IsVistaOrLaterClass, HoldsFromVistaOn)
+{
+    const struct {
+        OsVersionClass osClass;
+        bool vistaOrLater;
+    } cases[] = {
+        {OS_UNRECOGNIZED, false}, {OS_WINME, false}, {OS_WIN2000, false}, {OS_WINXP, false},
+        {OS_WIN2003, false},      {OS_VISTA, true},  {OS_WIN7, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.vistaOrLater, IsVistaOrLaterClass(c.osClass)) << "class " << c.osClass;
+}
+
 TEST(ClassifyOsVersion, NeverReadsOutsideTheServicePackField)
 {
     const char oneByte[1] = {'\0'};

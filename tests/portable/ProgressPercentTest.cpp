@@ -31,6 +31,9 @@ TEST(ProgressPercent, TruncatesInDoublePrecision)
         {0xFFFFFFFFu, 1, INT32_MAX},
         {50000000u, 2, INT32_MAX},
         {42949672u, 2, 2147483600},
+        // Just below the cap and at it.
+        {1073741823u, 50, 2147483646},
+        {2147483647u, 100, INT32_MAX},
     };
     for (const PercentCase& c : cases)
         EXPECT_EQ(c.percent, ProgressPercent(c.progress, c.maximum)) << c.progress << " of " << c.maximum;

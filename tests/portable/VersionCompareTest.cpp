@@ -48,6 +48,12 @@ TEST(CompareVersions, OrdersVersionTextsPartByPartAndAnswersZeroForTheUncomparab
         {"1.0.0.0", nullptr, 0},
         // The number rule reads like atol: blanks and a sign before the digits.
         {" 2.0.0.0", "1.0.0.0", 1},
+        {"\t2.0.0.0", "1.0.0.0", 1},
+        {"\n2.0.0.0", "1.0.0.0", 1},
+        {"\v2.0.0.0", "1.0.0.0", 1},
+        {"\f2.0.0.0", "1.0.0.0", 1},
+        {"\r2.0.0.0", "1.0.0.0", 1},
+        {"1.0.0.\r\n 5", "1.0.0.4", 1},
         {"-1.0.0.0", "0.0.0.0", -1},
         {"+3.0.0.0", "3.0.0.0", 0},
         {"1.0.0.- 5", "1.0.0.0", 0},
