@@ -3,11 +3,13 @@
 #include "app/MessageSet.h"
 #include "app/UpdateManifest.h"
 #include "app/VersionCompare.h"
+#include "res/ProductVersion.h"
 #include "system/AssistantLauncher.h"
 #include "system/DllSearch.h"
 #include "system/OsVersion.h"
 #include "system/Probes.h"
 #include "system/RegistryKey.h"
+#include "system/RunLog.h"
 #include "ui/InstallDlg.h"
 
 const char kSingleInstanceMutexName[] = "qxauto_mrv_corvane_single_instance";
@@ -17,6 +19,14 @@ CInstallerApp theApp;
 namespace {
 
 const char kProductKey[] = "Software\\Kestrix\\QXZELK_Assistant";
+
+// A message box, and in the log what it said and how the customer answered.
+int AskAndLog(const MessageSet& texts, const MessageChar* text, const wchar_t* name, UINT style)
+{
+    const int answer = MessageBoxW(nullptr, text, texts.m_strTitle, style);
+    LogLine("box \"%s\" answered %hs", name, answer == IDOK ? "OK" : answer == IDRETRY ? "Retry" : "Cancel");
+    return answer;
+}
 
 }  // namespace
 
@@ -32,11 +42,16 @@ BOOL CInstallerApp::InitInstance()
     RestrictDllSearchToSystem();
 
     const unsigned int langId = GetSystemDefaultLangID();
+    OpenRunLog();
+    LogLine("DA_Razi %hs starts on Windows %lu.%lu build %lu, system language 0x%04x, ANSI code page %u",
+            RAZI_VERSION_TEXT, g_osVersion.m_osvi.dwMajorVersion, g_osVersion.m_osvi.dwMinorVersion,
+            g_osVersion.m_osvi.dwBuildNumber, langId, GetACP());
 
     // The mutex's existence alone marks a running installer; a failed
     // creation only loses the guard.
     m_hMutex.Reset(CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        LogLine("another copy of the installer runs: this one ends");
         m_hMutex.Reset();
         return FALSE;
     }
@@ -49,23 +64,37 @@ BOOL CInstallerApp::InitInstance()
 
     char installedVersion[kVersionBufferSize] = {};
     DWORD installedSize = kVersionBufferSize;
-    if (ReadInstalledVersion(installedVersion, &installedSize) &&
-        CompareVersions(installedVersion, offeredVersion) >= 0) {
-        LaunchAssistant();
-        return FALSE;
-    }
-
-    while (!IsOnline()) {
-        if (MessageBoxW(nullptr, m_strNoServer, m_strTitle, MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
-            return FALSE;
-    }
-
-    if (!IsAdministrator()) {
-        if (g_osVersion.IsVistaOrLater() && !IsUacEnabled()) {
-            MessageBoxW(nullptr, m_strCannotElevate, m_strTitle, MB_OK | MB_ICONERROR);
+    if (ReadInstalledVersion(installedVersion, &installedSize)) {
+        const int comparison = CompareVersions(installedVersion, offeredVersion);
+        LogLine("installed version \"%hs\" against the offered one: %d (%hs)", installedVersion, comparison,
+                comparison >= 0 ? "current, or not comparable" : "older");
+        if (comparison >= 0) {
+            LaunchAssistant();
             return FALSE;
         }
-        if (MessageBoxW(nullptr, m_strNeedAdminPassword, m_strTitle, MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL)
+    } else {
+        LogLine("no installed version read: registry error %lu", GetLastError());
+    }
+
+    for (;;) {
+        const int online = IsOnline();
+        LogLine("online: %d", online);
+        if (online)
+            break;
+        if (AskAndLog(*this, m_strNoServer, L"no server", MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
+            return FALSE;
+    }
+
+    const int administrator = IsAdministrator();
+    LogLine("administrator: %d", administrator);
+    if (!administrator) {
+        if (g_osVersion.IsVistaOrLater() && !IsUacEnabled()) {
+            LogLine("user account control is off: no way to become an administrator");
+            AskAndLog(*this, m_strCannotElevate, L"cannot elevate", MB_OK | MB_ICONERROR);
+            return FALSE;
+        }
+        if (AskAndLog(*this, m_strNeedAdminPassword, L"administrator password needed",
+                      MB_OKCANCEL | MB_ICONQUESTION) == IDCANCEL)
             return FALSE;
     }
 
@@ -76,6 +105,7 @@ BOOL CInstallerApp::InitInstance()
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;
+    LogLine("the install dialog has closed");
     return FALSE;
 }
 

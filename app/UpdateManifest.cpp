@@ -4,6 +4,7 @@
 #include "generated/InstallerConfig.h"
 #include "system/DownloadLimits.h"
 #include "system/Launch.h"
+#include "system/RunLog.h"
 #include "system/TempPath.h"
 
 #include <shlwapi.h>
@@ -16,30 +17,31 @@ const wchar_t kManifestUrl[] = L"https://" INSTALLER_SERVER_HOST ":8443/pweb/dow
 
 const DWORD kAddressBufferSize = 512;
 
-// What the fetching thread works on. Static, because a fetch that overruns
+// What the fetching thread reports. Static, because a fetch that overruns
 // is abandoned to the end of the process, which follows at once.
-struct ManifestFetch {
-    wchar_t path[kTempPathSize];
-    HRESULT result;
-};
-ManifestFetch g_manifestFetch;
+HRESULT g_hrManifestFetch;
 
 unsigned __stdcall FetchManifestThread(void*)
 {
     const CComApartment apartment;
-    g_manifestFetch.result = URLDownloadToFileW(nullptr, kManifestUrl, g_manifestFetch.path, 0, nullptr);
+    wchar_t path[kTempPathSize];
+    BuildTempFilePath(path, kManifestFileName);
+    g_hrManifestFetch = URLDownloadToFileW(nullptr, kManifestUrl, path, 0, nullptr);
     return 0;
 }
 
-// Downloads the manifest to `path` within kManifestTimeoutMs; false on any
-// failure or when the time is up.
-bool DownloadManifest(const wchar_t* path)
+// Downloads the manifest to its temporary file within kManifestTimeoutMs;
+// false on any failure or when the time is up.
+bool DownloadManifest()
 {
-    lstrcpynW(g_manifestFetch.path, path, kTempPathSize);
-    g_manifestFetch.result = E_FAIL;
+    g_hrManifestFetch = E_FAIL;
     const CUniqueHandle thread = StartThread(FetchManifestThread, nullptr);
-    return thread.IsValid() && WaitForSingleObject(thread.Get(), kManifestTimeoutMs) == WAIT_OBJECT_0 &&
-           SUCCEEDED(g_manifestFetch.result);
+    if (!thread.IsValid() || WaitForSingleObject(thread.Get(), kManifestTimeoutMs) != WAIT_OBJECT_0) {
+        LogLine("manifest %s: no answer within %lu s", kManifestUrl, kManifestTimeoutMs / 1000);
+        return false;
+    }
+    LogLine("manifest %s: download result 0x%08lx", kManifestUrl, g_hrManifestFetch);
+    return SUCCEEDED(g_hrManifestFetch);
 }
 
 // Reads the value `key` of `section` from the manifest at `path` into `value`
@@ -66,14 +68,20 @@ bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadU
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
     DiscardStaleCopy(kManifestUrl, path, PathFileExistsW);
-    if (!DownloadManifest(path))
+    if (!DownloadManifest())
         return false;
 
-    if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0)
+    // An error page saved in its place (a 404, a proxy's refusal) has neither value.
+    if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {
+        LogLine("manifest refused: no [version] version value");
         return false;
+    }
     char address[kAddressBufferSize] = {};
-    if (ReadManifestValue(path, L"download", L"address", address, kAddressBufferSize) == 0)
+    if (ReadManifestValue(path, L"download", L"address", address, kAddressBufferSize) == 0) {
+        LogLine("manifest refused: no [download] address value");
         return false;
+    }
+    LogLine("manifest offers version \"%hs\" at %hs", version, address);
 
     downloadUrl = address;
     return true;

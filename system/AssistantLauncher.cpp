@@ -3,6 +3,7 @@
 #include "system/Launch.h"
 #include "system/Probes.h"
 #include "system/RegistryKey.h"
+#include "system/RunLog.h"
 
 namespace {
 
@@ -20,8 +21,10 @@ void LaunchAssistant()
         CRegistryKey key;
         DWORD size = sizeof(programFiles);
         if (!key.Open(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_QUERY_VALUE) ||
-            !QueryTextValue(key, L"ProgramFilesDir", programFiles, size))
+            !QueryTextValue(key, L"ProgramFilesDir", programFiles, size)) {
+            LogLine("no program folder read for the assistant: registry error %lu", GetLastError());
             return;
+        }
     }
     // Quoted, so that a folder with blanks is one path; room for the longest
     // folder the buffer above can hold.

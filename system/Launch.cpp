@@ -1,5 +1,6 @@
 #include "system/Launch.h"
 
+#include "system/RunLog.h"
 #include "system/WideText.h"
 
 #include <process.h>
@@ -30,5 +31,8 @@ CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar
     request.lpFile = file;
     request.lpParameters = parameters;
     request.nShow = SW_SHOW;
-    return CUniqueHandle(ShellExecuteExW(&request) ? request.hProcess : nullptr);
+    const bool started = ShellExecuteExW(&request) != FALSE;
+    LogLine("shell launch of %s (verb \"%hs\"): %hs, error %lu", file, verb, started ? "started" : "failed",
+            started ? 0ul : GetLastError());
+    return CUniqueHandle(started ? request.hProcess : nullptr);
 }

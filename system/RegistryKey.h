@@ -12,23 +12,31 @@ public:
 #ifdef _WIN64
         access |= KEY_WOW64_32KEY;
 #endif
-        return RegOpenKeyExA(root, path, 0, access, m_key.Receive()) == ERROR_SUCCESS;
+        return Succeeded(RegOpenKeyExA(root, path, 0, access, m_key.Receive()));
     }
 
     // Reads a value's data as it lies, whatever its type; false when it is
     // missing or larger than `size`, which then holds the bytes read.
     bool QueryValue(const char* name, void* data, DWORD& size) const
     {
-        return RegQueryValueExA(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+        return Succeeded(RegQueryValueExA(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size));
     }
     // The same for a value whose text is a path: read as UTF-16, it keeps
     // characters that the ANSI code page cannot hold.
     bool QueryValue(const wchar_t* name, void* data, DWORD& size) const
     {
-        return RegQueryValueExW(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+        return Succeeded(RegQueryValueExW(m_key.Get(), name, nullptr, nullptr, static_cast<BYTE*>(data), &size));
     }
 
 private:
+    // The registry answers with its error instead of setting it: set, so
+    // that a caller can say why a read failed (GetLastError).
+    static bool Succeeded(LONG error)
+    {
+        SetLastError(static_cast<DWORD>(error));
+        return error == ERROR_SUCCESS;
+    }
+
     CUniqueKey m_key;
 };
 

@@ -5,6 +5,7 @@
 #include "system/Launch.h"
 #include "system/ModuleLookUp.h"
 #include "system/Probes.h"
+#include "system/RunLog.h"
 #include "system/TempPath.h"
 #include "system/WideText.h"
 #include "ui/DownloadCallback.h"
@@ -26,6 +27,25 @@ CInstallDlg* g_pLiveDialog = nullptr;
 const int kFadeSteps = 3000;
 const int kFadeStart = 255 * kFadeSteps;
 const int kFadeDecrement = 255;
+
+// A status's name for the log, in English whatever language it is shown in.
+const wchar_t* StatusName(const MessageSet& texts, const MessageChar* text)
+{
+    const struct {
+        const MessageChar* MessageSet::*slot;
+        const wchar_t* name;
+    } names[] = {
+        {&MessageSet::m_strConnecting, L"connecting"},         {&MessageSet::m_strDownloading, L"downloading"},
+        {&MessageSet::m_strDownloadFailed, L"download failed"}, {&MessageSet::m_strVerifyFailed, L"verify failed"},
+        {&MessageSet::m_strInstalling, L"installing"},         {&MessageSet::m_strSystemError, L"install failed"},
+        {&MessageSet::m_strInstalled, L"installed"},
+    };
+    for (const auto& entry : names) {
+        if (texts.*entry.slot == text)
+            return entry.name;
+    }
+    return L"?";
+}
 
 }  // namespace
 
@@ -163,6 +183,7 @@ void CInstallDlg::OnOK()
     // posted command) would queue a second worker behind the running one.
     if (!IsWindowEnabled(GetDlgItem(IDOK)))
         return;
+    LogLine("Retry pressed");
     m_wndProgress.SetRange(0, 100);
     SetStatus(m_texts.m_strConnecting);
     StartDownload();
@@ -170,6 +191,7 @@ void CInstallDlg::OnOK()
 
 void CInstallDlg::OnCancel()
 {
+    LogLine("Exit pressed");
     InterlockedExchange(&g_bCancel, 1);
     for (int n = kFadeStart; n >= 0; n -= kFadeDecrement)
         SetLayeredAttributes(m_hWnd, 0, static_cast<BYTE>(n / kFadeSteps), LWA_ALPHA);
@@ -196,6 +218,7 @@ void CInstallDlg::SetTopmost(bool topmost)
 
 void CInstallDlg::SetStatus(const MessageChar* text)
 {
+    LogLine("the dialog shows: %s", StatusName(m_texts, text));
     ShowStatusText(m_wndStatus.m_hWnd, m_rcStatusArea, text);
 }
 

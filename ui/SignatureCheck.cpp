@@ -2,6 +2,7 @@
 
 #include "framework/AfxHandle.h"
 #include "system/OsVersion.h"
+#include "system/RunLog.h"
 #include "ui/SignatureVerdict.h"
 
 #include <softpub.h>
@@ -92,11 +93,14 @@ bool VerifySetupSignature(const wchar_t* path)
     const bool early = IsWindows2000() || IsWindowsServer2003();
     const SignatureRequest request = early ? SIGNATURE_REQUEST_EARLY : SIGNATURE_REQUEST_GENERIC;
     const uint32_t result = early ? VerifyEarly(path) : VerifyGeneric(path);
-    if (!IsSignatureAccepted(request, result))
-        return false;
-    if (INSTALLER_SETUP_PUBLISHER[0] == '\0')
-        return true;
+    const bool accepted = IsSignatureAccepted(request, result);
+    LogLine("signature check (%hs request): WinVerifyTrust 0x%08lx, %hs", early ? "early" : "generic",
+            static_cast<unsigned long>(result), accepted ? "accepted" : "refused");
+    if (!accepted || INSTALLER_SETUP_PUBLISHER[0] == '\0')
+        return accepted;
     char signer[256];
     ReadSignerName(path, signer, sizeof(signer));
-    return IsPublisherAccepted(INSTALLER_SETUP_PUBLISHER, signer);
+    const bool pinned = IsPublisherAccepted(INSTALLER_SETUP_PUBLISHER, signer);
+    LogLine("signer \"%hs\" against the pinned publisher: %hs", signer, pinned ? "accepted" : "refused");
+    return pinned;
 }

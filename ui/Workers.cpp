@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "system/Launch.h"
+#include "system/RunLog.h"
 #include "ui/DownloadCallback.h"
 #include "ui/DownloadWatchdog.h"
 #include "ui/InstallDlg.h"
@@ -76,7 +77,11 @@ CUniqueFile HoldVerifiedSetup()
     // it, but nobody can write, delete or rename it, so the bytes that were
     // verified are the bytes that run.
     CUniqueFile setup(OpenSetupWithReadSharing(path));
-    if (!setup.IsValid() || !VerifySetupSignature(path))
+    if (!setup.IsValid()) {
+        LogLine("the downloaded setup could not be held open: error %lu", GetLastError());
+        return CUniqueFile();
+    }
+    if (!VerifySetupSignature(path))
         return CUniqueFile();
     return setup;
 }
@@ -101,8 +106,13 @@ unsigned __stdcall InstallThreadProc(void* dialog)
     if (setup.IsValid()) {
         WaitForSingleObject(setup.Get(), INFINITE);
         DWORD exitCode = 1;
-        if (GetExitCodeProcess(setup.Get(), &exitCode) && exitCode == 0)
-            outcome = STATUS_INSTALL_DONE;
+        if (GetExitCodeProcess(setup.Get(), &exitCode)) {
+            LogLine("the setup ended with exit code %lu", exitCode);
+            if (exitCode == 0)
+                outcome = STATUS_INSTALL_DONE;
+        } else {
+            LogLine("the setup's exit code could not be read: error %lu", GetLastError());
+        }
     }
     // Held until the setup has ended: a running program's file can still be
     // renamed, and a self-extracting setup reads its payload back by its own

@@ -6,6 +6,7 @@ downloads at once. Prints "N cases, N as expected".
 
   concurrency_test.py [K/N]     the K-th of N shards
 """
+import subprocess
 import sys
 import time
 
@@ -57,6 +58,8 @@ def second_instance(settings, reach, manifest_stage=False):
         assert screen(w) == before, "the screen changed: %s -> %s" % (before, screen(w))
         assert first.poll() is None, "the first instance ended"
         assert w.setup_runs() == setups
+        # Both log, whole lines each; the second says why it ended.
+        assert "another copy of the installer runs: this one ends" in w.run_log(), w.run_log()
         if manifest_stage:
             # The first's fetch was under way the whole time, and the second
             # never fetched: one manifest request, and only once it is over.
@@ -108,6 +111,19 @@ def retry_hammered(rounds=3):
             rounds, enabled, 3 * rounds)
 
 
+def two_started_together():
+    """Two copies started at the same moment: one runs, the other ends, and
+    both log, each line whole (the world's reading checks every line)."""
+    with World(installed="1.4.14.815", manifest_fault="drip 16 0.2") as w:
+        first, second = w.start_installer(), w.start_installer(stderr=subprocess.DEVNULL)
+        assert w.wait_exit(first, 60) == 0 and w.wait_exit(second, 60) == 0
+        log = w.run_log()
+        starts = [line for line in log if line.startswith("DA_Razi ")]
+        assert len(starts) == 2, log
+        assert log.count("another copy of the installer runs: this one ends") == 1, log
+        return "%d lines of two copies" % len(log)
+
+
 CASES = [
     ("second during the manifest download",
      lambda: second_instance(dict(manifest_fault="drip 16 1"), None, manifest_stage=True)),
@@ -126,6 +142,7 @@ CASES = [
 ] + [
     ("second over the About box", lambda: second_instance(dict(setup_fault="stall"), about_box)),
     ("Retry pressed again and again", retry_hammered),
+    ("two started together", two_started_together),
 ]
 
 

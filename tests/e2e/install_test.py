@@ -86,6 +86,7 @@ def expect_install_failed(exit_code):
         assert_offers_retry(failed)
         assert failed.topmost, "the window is topmost again after a failed setup"
         assert len(w.setup_runs()) == 1
+        assert "the setup ended with exit code %d" % exit_code in w.run_log(), w.run_log()
         downloads = len([r for r in w.requests() if r[2].endswith("setup.exe")])
         w.set_setup_behaviour("0 0")
         w.press(IDOK)
@@ -93,24 +94,30 @@ def expect_install_failed(exit_code):
         assert len([r for r in w.requests() if r[2].endswith("setup.exe")]) == downloads + 1, "Retry downloads again"
         assert len(w.setup_runs()) == 2
         exit_dialog(w, installer)
+        log = w.run_log()
+        assert log[-4:] == ["the setup ended with exit code 0", "the dialog shows: installed", "Exit pressed",
+                            "the install dialog has closed"], log
+        assert log.count("Retry pressed") == 1, log
 
 
 for _code in (1, 2, 255):
     SCENARIOS["setup_exit_code_%d_fails_and_retry_installs" % _code] = lambda code=_code: expect_install_failed(code)
 
 
-def expect_verify_failed(setup):
+def expect_verify_failed(setup, result):
     with World(setup=setup) as w:
         installer = open_dialog(w)
         failed = w.wait_status(EN["verify_failed"])
         assert_offers_retry(failed)
         assert failed.topmost
         assert w.setup_runs() == [], "an unverified setup ran"
+        # The log names the trust service's answer.
+        assert "signature check (generic request): WinVerifyTrust %s, refused" % result in w.run_log(), w.run_log()
         exit_dialog(w, installer)
 
 
-for _setup in ("unsigned", "tampered"):
-    SCENARIOS["%s_setup_is_rejected" % _setup] = lambda setup=_setup: expect_verify_failed(setup)
+for _setup, _result in (("unsigned", "0x800b0100"), ("tampered", "0x80096010")):
+    SCENARIOS["%s_setup_is_rejected" % _setup] = lambda setup=_setup, result=_result: expect_verify_failed(setup, result)
 
 
 def expect_early_request(windows, setup, installed):

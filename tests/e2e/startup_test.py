@@ -41,30 +41,40 @@ def expect_install_dialog(w, locale="en_US.UTF-8"):
     return dialog
 
 
-def expect_silent_end(**settings):
+def expect_silent_end(cause=None, **settings):
+    """A run that ends without a window; its log's last line names `cause`
+    (or one of the causes in a tuple)."""
     with World(**settings) as w:
         installer = w.start_installer()
         w.expect_quiet_end(installer)
         assert not w.assistant_runs(), w.assistant_runs()
         assert not w.shell_launches()
+        if cause:
+            log = w.run_log()
+            assert log[0].startswith("DA_Razi ") and "build" in log[0] and "code page" in log[0], log
+            assert any(text in log[-1] for text in (cause if isinstance(cause, tuple) else (cause,))), (cause, log)
 
 
 # -- runs that end silently before any window --------------------------------
 
+# Each with the cause its log names: the download's HRESULT, or the value
+# that an error page saved in the manifest's place lacks.
+NO_VERSION, NO_ADDRESS = "no [version] version value", "no [download] address value"
 SILENT = {
-    "no_server": dict(server=False),
-    "manifest_404": dict(manifest_fault="404"),
-    "manifest_500": dict(manifest_fault="500"),
-    "manifest_reset": dict(manifest_fault="reset"),
+    "no_server": dict(server=False, cause="download result 0x800c0008"),
+    "manifest_404": dict(manifest_fault="404", cause=NO_VERSION),
+    "manifest_500": dict(manifest_fault="500", cause=NO_VERSION),
+    # Reset at once, or after part of the manifest, which then lacks its address.
+    "manifest_reset": dict(manifest_fault="reset", cause=("download result 0x800c0008", NO_ADDRESS)),
     # Nothing after the headers: the fetch gives up in bounded time.
-    "manifest_stall": dict(manifest_fault="stall"),
-    "manifest_untrusted_certificate": dict(certificate="untrusted"),
-    "manifest_without_download_section": dict(manifest_text="[version]\r\nversion=9.0.0.0\r\n"),
-    "manifest_empty_version": dict(manifest_text=manifest(version="")),
-    "manifest_empty_address": dict(manifest_text=manifest(address="")),
-    "manifest_empty_file": dict(manifest_text=""),
+    "manifest_stall": dict(manifest_fault="stall", cause="no answer within 20 s"),
+    "manifest_untrusted_certificate": dict(certificate="untrusted", cause="download result 0x800c0019"),
+    "manifest_without_download_section": dict(manifest_text="[version]\r\nversion=9.0.0.0\r\n", cause=NO_ADDRESS),
+    "manifest_empty_version": dict(manifest_text=manifest(version=""), cause=NO_VERSION),
+    "manifest_empty_address": dict(manifest_text=manifest(address=""), cause=NO_ADDRESS),
+    "manifest_empty_file": dict(manifest_text="", cause=NO_VERSION),
     # Half the manifest arrives; Wine calls that a success, and the address is missing.
-    "manifest_cut_short": dict(installed="1.0.0.0", manifest_fault="truncate"),
+    "manifest_cut_short": dict(installed="1.0.0.0", manifest_fault="truncate", cause=NO_ADDRESS),
 }
 
 for _name, _settings in SILENT.items():
@@ -87,6 +97,36 @@ SCENARIOS["stale_manifest_is_deleted_before_the_download"] = expect_stale_manife
 # On an English system (C.UTF-8 to Wine), whose code page has no Chinese.
 SCENARIOS["stale_manifest_is_deleted_from_a_temporary_folder_named_in_chinese"] = \
     lambda: expect_stale_manifest_deleted(locale="C.UTF-8", temp_folder="C:\\users\\张伟\\Temp")
+
+
+def expect_log_kept(size, rotated):
+    """A log of `size` bytes left by earlier runs: past 1 MiB it becomes the
+    old log, replacing the one before, and this run starts a new one."""
+    with World(installed="1.4.14.815") as w:
+        os.makedirs(w.temp_file(""), exist_ok=True)
+        earlier = b"2026-01-01 00:00:00.000 1 earlier\r\n"
+        with open(w.temp_file("DA_Razi.log"), "wb") as f:
+            f.write(earlier * (size // len(earlier)) + b"x" * (size % len(earlier)))
+        with open(w.temp_file("DA_Razi.old.log"), "wb") as f:
+            f.write(b"oldest")
+        w.wait_exit(w.start_installer())
+        w.wait_assistant_runs()
+        old_size = os.path.getsize(w.temp_file("DA_Razi.old.log"))
+        with open(w.temp_file("DA_Razi.log"), "rb") as f:
+            first_line = f.readline()
+        assert (old_size, first_line == earlier) == ((size, False) if rotated else (6, True)), (old_size, first_line)
+
+
+SCENARIOS["log_past_one_mebibyte_is_rotated"] = lambda: expect_log_kept(1024 * 1024 + 1, True)
+SCENARIOS["log_of_one_mebibyte_is_kept"] = lambda: expect_log_kept(1024 * 1024, False)
+
+
+@scenario
+def log_that_cannot_be_opened_changes_nothing():
+    with World(installed="1.4.14.815") as w:
+        os.makedirs(w.temp_file("DA_Razi.log"))  # a folder where the file would be
+        w.expect_quiet_end(w.start_installer())
+        assert w.wait_assistant_runs() == [ASSISTANT], w.assistant_runs()
 
 
 @scenario
@@ -198,6 +238,9 @@ def offline_retry_until_cancel():
         w.press(IDCANCEL)
         assert w.wait_exit(installer) == 0
         assert not w.windows_now()
+        log = w.run_log()
+        assert log.count("online: 0") == 4 and log.count('box "no server" answered Retry') == 3, log
+        assert log[-1] == 'box "no server" answered Cancel', log
 
 
 @scenario
@@ -220,6 +263,8 @@ def uac_off_without_administrator_shows_only_the_error():
         w.press(IDOK)
         w.wait_exit(installer)
         assert not w.windows_now()
+        assert w.run_log()[-3:] == ["administrator: 0", "user account control is off: no way to become an administrator",
+                                    'box "cannot elevate" answered OK'], w.run_log()
 
 
 @scenario
@@ -239,6 +284,8 @@ def credentials_box_cancel_ends_the_run():
         w.press(IDCANCEL)
         w.wait_exit(installer)
         assert not w.windows_now()
+        assert w.run_log()[-4:] == ["no installed version read: registry error 2", "online: 1", "administrator: 0",
+                                    'box "administrator password needed" answered Cancel'], w.run_log()
 
 
 @scenario

@@ -448,6 +448,18 @@ class World:
         """The command line of each run of the fake setup."""
         return self._setup_lines("setup-runs.txt")
 
+    def run_log(self):
+        """The events of the installer's log, each without its time and
+        process id, in order; every line must have both."""
+        try:
+            with open(self.temp_file("DA_Razi.log"), encoding="utf-8") as f:
+                lines = f.read().splitlines()
+        except FileNotFoundError:
+            return []
+        for line in lines:
+            assert re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \d+ \S", line), "a malformed log line: %r" % line
+        return [line.split(" ", 3)[3] for line in lines]
+
     def setup_self_checks(self):
         """For each run of the fake setup, "own" if the file at its path was
         still its own when it read itself back, else "foreign"."""

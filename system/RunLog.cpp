@@ -1,0 +1,89 @@
+#include "system/RunLog.h"
+
+#include "system/TempPath.h"
+
+#include <shlwapi.h>
+#include <stdarg.h>
+
+namespace {
+
+const wchar_t kLogFileName[] = L"\\DA_Razi.log";
+const wchar_t kOldLogFileName[] = L"\\DA_Razi.old.log";
+const DWORD kRotateAboveBytes = 1024 * 1024;
+const int kLineLength = 1000;
+// Another copy writes a line in far less; a lock held longer than this (by
+// anyone) turns the log off for the rest of the run instead of slowing it.
+const DWORD kLockWaitMs = 200;
+
+// Held for the life of the process and never closed: a worker that
+// outlives the dialog may still log while the process ends.
+HANDLE g_hLogFile = INVALID_HANDLE_VALUE;
+// Orders the lines of every copy of the program and thread that writes.
+HANDLE g_hLogLock = nullptr;
+volatile LONG g_bLogOff = 0;
+
+bool TakeLogLock()
+{
+    const DWORD waited = WaitForSingleObject(g_hLogLock, kLockWaitMs);
+    // An abandoned lock is ours now: its holder ended between two lines.
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return true;
+    InterlockedExchange(&g_bLogOff, 1);
+    return false;
+}
+
+}  // namespace
+
+void OpenRunLog()
+{
+    g_hLogLock = CreateMutexW(nullptr, FALSE, L"DA_Razi run log");
+    if (!g_hLogLock || !TakeLogLock())
+        return;
+    wchar_t path[kTempPathSize];
+    BuildTempFilePath(path, kLogFileName);
+    WIN32_FILE_ATTRIBUTE_DATA existing;
+    if (GetFileAttributesExW(path, GetFileExInfoStandard, &existing) &&
+        (existing.nFileSizeHigh != 0 || existing.nFileSizeLow > kRotateAboveBytes)) {
+        wchar_t oldPath[kTempPathSize];
+        BuildTempFilePath(oldPath, kOldLogFileName);
+        MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
+    }
+    // Append data only: Windows then writes every write at the end of the
+    // file. Shared, so that another copy appends too and may rotate it.
+    g_hLogFile = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ReleaseMutex(g_hLogLock);
+}
+
+void LogLine(const char* format, ...)
+{
+    if (g_hLogFile == INVALID_HANDLE_VALUE || g_bLogOff)
+        return;
+    // The formats are kept narrow, which halves their share of the exe.
+    wchar_t wideFormat[kLineLength];
+    if (!MultiByteToWideChar(CP_ACP, 0, format, -1, wideFormat, kLineLength))
+        return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t line[kLineLength + 3];
+    int length = wnsprintfW(line, kLineLength, L"%04u-%02u-%02u %02u:%02u:%02u.%03u %lu ", now.wYear, now.wMonth,
+                            now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentProcessId());
+    if (length < 0)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    const int event = wvnsprintfW(line + length, kLineLength - length, wideFormat, arguments);
+    va_end(arguments);
+    // A line cut short ends where it was cut.
+    line[kLineLength - 1] = L'\0';
+    length += event >= 0 ? event : lstrlenW(line + length);
+    line[length++] = L'\r';
+    line[length++] = L'\n';
+    char utf8[3 * (kLineLength + 2)];
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, line, length, utf8, sizeof(utf8), nullptr, nullptr);
+    if (bytes <= 0 || !TakeLogLock())
+        return;
+    DWORD written = 0;
+    WriteFile(g_hLogFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
+    ReleaseMutex(g_hLogLock);
+}
