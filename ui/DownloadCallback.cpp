@@ -39,6 +39,7 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
     : m_hProgress(progressBar),
       m_nShownPercent(-1),
       m_dwLastReport(GetTickCount()),
+      m_dwAbortTick(0),
       m_hrWrite(S_OK),
       m_hrStop(E_ABORT),
       m_bAborted(false),
@@ -90,11 +91,11 @@ bool CDownloadCallback::KeepWaiting(DWORD nowTick)
     if (m_bStopped)
         return false;
     if (m_bAborted)
-        return !HasGoneSilent(m_dwLastReport, nowTick);
+        return !HasGoneSilent(m_dwAbortTick, nowTick);
     if (g_bCancel == 0 && SUCCEEDED(m_hrWrite) && !HasGoneSilent(m_dwLastReport, nowTick))
         return true;
     m_bAborted = true;
-    m_dwLastReport = nowTick;
+    m_dwAbortTick = nowTick;
     if (!m_pBinding.IsValid())
         return false;
     // Held by a reference of its own: the stop notification may come from

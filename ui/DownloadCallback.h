@@ -29,7 +29,8 @@ public:
     // the binding, once, when the user has left, the file could not be
     // written or nothing has arrived for the silence limit. Whether the wait
     // goes on: not once the binding has stopped, nor when there was no
-    // binding to abort or an aborted one stays silent for another limit.
+    // binding to abort or an aborted one has not stopped within another
+    // limit.
     bool KeepWaiting(DWORD nowTick);
 
     STDMETHOD(QueryInterface)(REFIID, void**) override;
@@ -51,7 +52,8 @@ private:
     CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
     CUniqueFile m_hFile;                    // the file being written, while Download runs
     int32_t m_nShownPercent;                // the position last sent to the bar; -1 before the first
-    DWORD m_dwLastReport;                   // GetTickCount at the start, the last report or the abort
+    DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
+    DWORD m_dwAbortTick;                    // GetTickCount at the abort
     HRESULT m_hrWrite;                      // the first failure to write the file, or S_OK
     HRESULT m_hrStop;                       // what the binding stopped with
     bool m_bAborted;
