@@ -60,15 +60,6 @@ typedef CUniqueAny<HANDLE, CloseHandle, -1> CUniqueFile;
 typedef CUniqueAny<HKEY, RegCloseKey> CUniqueKey;
 typedef CUniqueAny<HMODULE, FreeLibrary> CUniqueModule;
 typedef CUniqueAny<HLOCAL, LocalFree> CUniqueLocal;
-typedef CUniqueAny<HWND, DestroyWindow> CUniqueWindow;
-
-// A timer of the default timer queue; deleting it waits until a callback
-// that is running has returned, so nothing it uses may go before it.
-inline BOOL WINAPI DeleteTimerAfterCallbacks(HANDLE timer)
-{
-    return DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
-}
-typedef CUniqueAny<HANDLE, DeleteTimerAfterCallbacks> CUniqueQueueTimer;
 
 // A COM interface pointer holds one reference, which Release gives back.
 template <typename Interface>

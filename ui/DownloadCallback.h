@@ -6,20 +6,32 @@
 #include <urlmon.h>
 
 // 1 once the user has asked to leave (Exit sets it); the download stops at
-// its next report. Set back to 0 by the dialog whenever it starts a download.
+// its next report, or within a second. Set back to 0 by the dialog whenever
+// it starts a download.
 extern volatile LONG g_bCancel;
 
-// Receives the download's progress; lives on the worker's stack and is
-// never reference-counted. It keeps the binding, so that a download that
-// has gone silent can be aborted.
+// Downloads one address into one file and moves the progress bar meanwhile.
+// Never reference-counted: it lives on the worker's stack, declared before
+// the worker's COM apartment so that it outlives every notification the
+// binding may still deliver.
 class CDownloadCallback : public IBindStatusCallback {
 public:
     explicit CDownloadCallback(HWND progressBar);
 
-    // Aborts the download when nothing has arrived for the silence limit by
-    // `nowTick` (GetTickCount). Only on the download's own thread, which
-    // owns the binding; once at most.
-    void AbortIfSilent(DWORD nowTick);
+    // Downloads `url` into the file at `path` (created anew) on this thread,
+    // which must be in a COM apartment. Returns once the binding has stopped,
+    // with its result: a failure when it failed, was aborted (Exit, or
+    // nothing arrived for the silence limit) or the file could not be
+    // written. The file is closed on return.
+    HRESULT Download(const wchar_t* url, const wchar_t* path);
+
+    // One look of the download's wait at `nowTick` (GetTickCount): aborts
+    // the binding, once, when the user has left, the file could not be
+    // written or nothing has arrived for the silence limit. Whether the wait
+    // goes on: not once the binding has stopped, nor when there was no
+    // binding to abort or an aborted one has not stopped within another
+    // limit.
+    bool KeepWaiting(DWORD nowTick);
 
     STDMETHOD(QueryInterface)(REFIID, void**) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -38,7 +50,12 @@ private:
     // the dialog object has gone.
     HWND m_hProgress;
     CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
+    CUniqueFile m_hFile;                    // the file being written, while Download runs
     int32_t m_nShownPercent;                // the position last sent to the bar; -1 before the first
     DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
+    DWORD m_dwAbortTick;                    // GetTickCount at the abort
+    HRESULT m_hrWrite;                      // the first failure to write the file, or S_OK
+    HRESULT m_hrStop;                       // what the binding stopped with
     bool m_bAborted;
+    bool m_bStopped;
 };

@@ -4,7 +4,6 @@
 #include "system/Launch.h"
 #include "system/RunLog.h"
 #include "ui/DownloadCallback.h"
-#include "ui/DownloadWatchdog.h"
 #include "ui/InstallDlg.h"
 #include "ui/InstallStatus.h"
 #include "ui/SignatureCheck.h"
@@ -43,12 +42,14 @@ HANDLE OpenSetupWithReadSharing(const wchar_t* path)
 unsigned __stdcall DownloadThreadProc(void* dialog)
 {
     CCriticalSectionLock lock(g_csWorker);
-    const CComApartment apartment;
     CDownloadHandOff handOff;
     if (!CInstallDlg::TakeDownloadHandOff(dialog, handOff))
         return 0;
 
+    // Before the apartment, so that it outlives it: leaving the apartment may
+    // still deliver a notification of the binding.
     CDownloadCallback callback(handOff.hProgress);
+    const CComApartment apartment;
     ShowWindow(GetDlgItem(handOff.hDialog, IDOK), SW_HIDE);
     ShowWindow(GetDlgItem(handOff.hDialog, IDCANCEL), SW_HIDE);
     SendStatus(handOff.hDialog, STATUS_DOWNLOAD_STARTED);
@@ -57,12 +58,7 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
     BuildTempFilePath(path, kSetupFileName);
     DiscardStaleCopy(handOff.szUrl, path, handOff.pfnPathFileExists);
 
-    HRESULT result;
-    {
-        // Gone before the status is sent: that send lets this thread run a pending tick.
-        const CDownloadWatchdog watchdog(callback);
-        result = URLDownloadToFileW(nullptr, handOff.szUrl, path, 0, &callback);
-    }
+    const HRESULT result = callback.Download(handOff.szUrl, path);
     // A failed, aborted or silent download fails here; what a "successful"
     // one saved (an error page, a body cut short) the check refuses.
     SendStatus(handOff.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);

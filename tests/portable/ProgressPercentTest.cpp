@@ -57,6 +57,13 @@ TEST(DownloadSilence, CountsFromTheLastReportAcrossTheTickWrap)
         {0xFFFFFFFFu - 10, 5, false},
         {0xFFFFFFFFu - 10, limit - 12, false},
         {0xFFFFFFFFu - 10, limit - 11, true},
+        // Near the top, where last + limit itself would wrap: 5 s is not silent.
+        {0xFFFFFFFFu - 10000, 0xFFFFFFFFu - 5000, false},
+        {0xFFFFFFFFu - 1000, 29500, true},
+        {0xFFFFFFFFu - 1000, 28000, false},
+        // The limit is 30 s, not some other number of them.
+        {5000, 34999, false},
+        {5000, 35000, true},
     };
     for (const SilenceCase& c : cases)
         EXPECT_EQ(c.silent, HasGoneSilent(c.lastReport, c.now)) << c.lastReport << " to " << c.now;

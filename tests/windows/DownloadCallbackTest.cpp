@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 class DownloadCallback : public ::testing::Test {
@@ -42,18 +44,40 @@ TEST_F(DownloadCallback, MovesTheBarUntilCancelled)
     EXPECT_EQ(0, Position()) << "an aborted report does not move the bar";
 }
 
-TEST_F(DownloadCallback, OffersNothingElse)
+TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheCopy)
 {
     CDownloadCallback callback(m_bar);
-    void* object = &callback;
-    EXPECT_EQ(E_NOTIMPL, callback.QueryInterface(IID_IUnknown, &object));
+    void* object = nullptr;
+    EXPECT_EQ(S_OK, callback.QueryInterface(IID_IUnknown, &object));
+    EXPECT_EQ(static_cast<IBindStatusCallback*>(&callback), object);
+    object = nullptr;
+    EXPECT_EQ(S_OK, callback.QueryInterface(IID_IBindStatusCallback, &object));
+    EXPECT_EQ(static_cast<IBindStatusCallback*>(&callback), object);
+    for (const IID* other : {&IID_IHttpNegotiate, &IID_IServiceProvider, &IID_IBinding}) {
+        object = &callback;
+        EXPECT_EQ(E_NOTIMPL, callback.QueryInterface(*other, &object));
+        EXPECT_EQ(nullptr, object) << "what is not provided leaves a null pointer";
+    }
     EXPECT_EQ(0u, callback.AddRef());
     EXPECT_EQ(0u, callback.Release());
     EXPECT_EQ(E_INVALIDARG, callback.OnStartBinding(0, nullptr));
-    EXPECT_EQ(E_NOTIMPL, callback.GetBindInfo(nullptr, nullptr));
+
+    // Asked twice, as a binding may: the same answer, over what was there.
+    for (int ask = 0; ask < 2; ++ask) {
+        BINDINFO info;
+        FillMemory(&info, sizeof(info), 0xA5);
+        info.cbSize = sizeof(info);
+        DWORD flags = 0;
+        ASSERT_EQ(S_OK, callback.GetBindInfo(&flags, &info));
+        const DWORD wanted = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE;
+        EXPECT_EQ(wanted, flags & wanted) << std::hex << flags;
+        EXPECT_EQ(sizeof(info), info.cbSize);
+        EXPECT_EQ(nullptr, info.szExtraInfo);
+        EXPECT_EQ(static_cast<DWORD>(BINDVERB_GET), info.dwBindVerb);
+    }
 }
 
-// A binding that counts its references and aborts.
+// A binding that counts its references and aborts; `onAbort`, if given, runs inside Abort.
 class CountingBinding : public IBinding {
 public:
     STDMETHOD(QueryInterface)(REFIID, void**) override { return E_NOINTERFACE; }
@@ -62,6 +86,10 @@ public:
     STDMETHOD(Abort)() override
     {
         ++aborts;
+        if (stopsOnAbort) {
+            stopsOnAbort->OnStopBinding(E_ABORT, nullptr);
+            referencesAfterStop = references;
+        }
         return S_OK;
     }
     STDMETHOD(Suspend)() override { return E_NOTIMPL; }
@@ -72,10 +100,13 @@ public:
 
     ULONG references = 1;
     int aborts = 0;
+    IBindStatusCallback* stopsOnAbort = nullptr;  // stops the binding from inside Abort, as a binding may
+    ULONG referencesAfterStop = 0;
 };
 
-TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimit)
+TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimitAndWaitsForItsStopWithABound)
 {
+    const DWORD limit = kDownloadSilenceLimitMs;
     CountingBinding binding;
     {
         CDownloadCallback callback(m_bar);
@@ -83,10 +114,12 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimit)
         EXPECT_EQ(2u, binding.references) << "the callback keeps the binding";
         const DWORD reported = GetTickCount();
         EXPECT_EQ(S_OK, callback.OnProgress(1, 3, 0, nullptr));
-        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs / 2);
+        EXPECT_TRUE(callback.KeepWaiting(reported + limit / 2));
         EXPECT_EQ(0, binding.aborts) << "not silent for long enough";
-        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs * 2);
-        callback.AbortIfSilent(reported + kDownloadSilenceLimitMs * 3);
+        EXPECT_TRUE(callback.KeepWaiting(reported + limit * 2)) << "the aborted binding's stop is awaited";
+        EXPECT_TRUE(callback.KeepWaiting(reported + limit * 2 + limit / 2));
+        EXPECT_EQ(1, binding.aborts);
+        EXPECT_FALSE(callback.KeepWaiting(reported + limit * 3)) << "an abort that never stops is not awaited forever";
         EXPECT_EQ(1, binding.aborts);
         EXPECT_EQ(S_OK, callback.OnStopBinding(E_ABORT, nullptr));
         EXPECT_EQ(1u, binding.references) << "the binding is let go when it stops";
@@ -95,14 +128,91 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimit)
         CDownloadCallback callback(m_bar);
         callback.OnStartBinding(0, &binding);
         callback.OnStopBinding(S_OK, nullptr);
-        callback.AbortIfSilent(GetTickCount() + kDownloadSilenceLimitMs * 2);
+        EXPECT_FALSE(callback.KeepWaiting(GetTickCount())) << "a stopped binding is not waited for";
+        EXPECT_FALSE(callback.KeepWaiting(GetTickCount() + limit * 2));
         EXPECT_EQ(1, binding.aborts) << "a stopped binding is not aborted";
     }
     {
         CDownloadCallback callback(m_bar);
+        EXPECT_FALSE(callback.KeepWaiting(GetTickCount() + limit * 2)) << "nothing started, nothing to wait for";
+    }
+    {
+        CDownloadCallback callback(m_bar);
         callback.OnStartBinding(0, &binding);
+        EXPECT_TRUE(callback.KeepWaiting(GetTickCount()));
+        InterlockedExchange(&g_bCancel, 1);
+        EXPECT_TRUE(callback.KeepWaiting(GetTickCount()));
+        EXPECT_EQ(2, binding.aborts) << "Exit aborts at once, silent or not";
     }
     EXPECT_EQ(1u, binding.references) << "a binding that never stopped is let go with the callback";
+}
+
+TEST_F(DownloadCallback, HoldsTheBindingWhileAbortStopsIt)
+{
+    CountingBinding binding;
+    CDownloadCallback callback(m_bar);
+    binding.stopsOnAbort = &callback;
+    callback.OnStartBinding(0, &binding);
+    EXPECT_FALSE(callback.KeepWaiting(GetTickCount() + kDownloadSilenceLimitMs * 2)) << "stopped by the abort";
+    EXPECT_EQ(1, binding.aborts);
+    EXPECT_EQ(2u, binding.referencesAfterStop) << "the stored reference went with the stop, the held one stays";
+    EXPECT_EQ(1u, binding.references);
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(file.IsValid() &&
+                WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (file.IsValid() && ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    return bytes;
+}
+
+// The whole road on this thread, from a local file: what arrives is written
+// once, whole, and what cannot be fetched or written fails.
+TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
+{
+    const CComApartment apartment;
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring source = std::wstring(folder) + L"download-source.bin";
+    const std::wstring target = std::wstring(folder) + L"download-target.bin";
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i)
+        bytes += static_cast<char>(i * 7 + i / 251);
+    WriteWholeFile(source, bytes);
+    struct Case {
+        std::wstring url;
+        std::wstring path;
+        bool succeeds;
+    } cases[] = {
+        {L"file:///" + source, target, true},
+        {L"file:///" + std::wstring(folder) + L"no-such-file.bin", target, false},
+        {L"file:///" + source, std::wstring(folder) + L"no-such-folder\\target.bin", false},
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(target.c_str());
+        CDownloadCallback callback(m_bar);
+        const HRESULT result = callback.Download(c.url.c_str(), c.path.c_str());
+        EXPECT_EQ(c.succeeds, SUCCEEDED(result)) << std::hex << result;
+        if (!c.succeeds)
+            continue;
+        const std::string written = ReadWholeFile(target);
+        EXPECT_TRUE(written == bytes) << written.size() << " bytes of " << bytes.size();
+        EXPECT_EQ(100, Position());
+    }
+    DeleteFileW(source.c_str());
+    DeleteFileW(target.c_str());
 }
 
 }  // namespace
