@@ -175,6 +175,26 @@ TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
                                              IgnoreEverything, 0);
     ASSERT_NE(nullptr, dialog);
     HWND status = GetDlgItem(dialog, 1000);
+
+    // Drawn at the display's scale that the run asks for (96 DPI when it names
+    // none): the dialog's font, and with it every size in dialog units, is
+    // 8 points at that DPI, in a TrueType face that has every size.
+    const char* dpiText = std::getenv("WINE_DISPLAY_DPI");
+    const int dpi = dpiText ? std::atoi(dpiText) : 96;
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(dpi, GetDeviceCaps(screen, LOGPIXELSY)) << "the display's DPI";
+    ReleaseDC(nullptr, screen);
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW logical = {};
+    ASSERT_TRUE(font && GetObjectW(font, sizeof(logical), &logical));
+    EXPECT_EQ(-MulDiv(8, dpi, 72), logical.lfHeight) << logical.lfFaceName;
+    HDC dc = GetDC(status);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(status, dc);
+    EXPECT_TRUE(metrics.tmPitchAndFamily & TMPF_TRUETYPE) << logical.lfFaceName << " is no TrueType face";
     RECT area;
     GetWindowRect(status, &area);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
