@@ -148,6 +148,43 @@ TEST_F(Resources, InstallDialogTemplate)
     }
 }
 
+typedef CUniqueAny<HANDLE, ReleaseActCtx, -1> CUniqueActivationContext;
+
+// The activation context that Windows makes from the exe's manifest.
+CUniqueActivationContext ManifestContext()
+{
+    const std::wstring path(g_exePath.begin(), g_exePath.end());
+    ACTCTXW request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    return CUniqueActivationContext(CreateActCtxW(&request));
+}
+
+// Makes a context the thread's current one for its lifetime.
+class CActivation {
+public:
+    explicit CActivation(HANDLE context) : m_cookie(0), m_active(ActivateActCtx(context, &m_cookie) != FALSE) {}
+    ~CActivation()
+    {
+        if (m_active)
+            DeactivateActCtx(0, m_cookie);
+    }
+    bool IsActive() const { return m_active; }
+
+private:
+    ULONG_PTR m_cookie;
+    bool m_active;
+};
+
+std::string ModuleFolder(HMODULE module)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    return std::string(path).substr(0, std::string(path).find_last_of('\\'));
+}
+
 INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
@@ -170,10 +207,27 @@ TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
 {
     const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 102, 1033);
     ASSERT_FALSE(data.empty());
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                             reinterpret_cast<const DLGTEMPLATE*>(data.data()), nullptr,
-                                             IgnoreEverything, 0);
-    ASSERT_NE(nullptr, dialog);
+    // The controls the product gets: those of common controls 6, which its
+    // manifest names, registered as the product registers them.
+    const CUniqueActivationContext context = ManifestContext();
+    ASSERT_TRUE(context.IsValid()) << "error " << GetLastError();
+    const CActivation activation(context.Get());
+    ASSERT_TRUE(activation.IsActive());
+    const CUniqueModule controls(LoadLibraryA("comctl32.dll"));
+    ASSERT_TRUE(controls.IsValid());
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_NE(0, _stricmp(system, ModuleFolder(controls.Get()).c_str())) << "not the assembly's comctl32";
+    typedef BOOL(WINAPI * InitCommonControlsExFn)(const INITCOMMONCONTROLSEX*);
+    const auto initialize =
+        reinterpret_cast<InitCommonControlsExFn>(GetProcAddress(controls.Get(), "InitCommonControlsEx"));
+    const INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS};
+    ASSERT_TRUE(initialize && initialize(&classes));
+    const CUniqueWindow window(CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                                          reinterpret_cast<const DLGTEMPLATE*>(data.data()),
+                                                          nullptr, IgnoreEverything, 0));
+    ASSERT_TRUE(window.IsValid());
+    const HWND dialog = window.Get();
     HWND status = GetDlgItem(dialog, 1000);
 
     // Drawn at the display's scale that the run asks for (96 DPI when it names
@@ -219,7 +273,6 @@ TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
                 EXPECT_EQ(oneLine, placed.bottom - placed.top) << "a line of its own: " << slot;
         }
     }
-    DestroyWindow(dialog);
 }
 
 TEST_F(Resources, AboutBoxTemplate)
@@ -286,8 +339,6 @@ TEST_F(Resources, IconIsOne75By67ImageAt24Bits)
     EXPECT_EQ(24, bitCount);
 }
 
-typedef CUniqueAny<HANDLE, ReleaseActCtx, -1> CUniqueActivationContext;
-
 bool SameGuid(const GUID& a, const GUID& b)
 {
     return std::memcmp(&a, &b, sizeof(GUID)) == 0;
@@ -298,13 +349,7 @@ bool SameGuid(const GUID& a, const GUID& b)
 // manifest is malformed or names an assembly that cannot be found.
 TEST_F(Resources, ManifestDeclaresRunLevelWindowsVersionsDpiAndCommonControls)
 {
-    const std::wstring path(g_exePath.begin(), g_exePath.end());
-    ACTCTXW request = {};
-    request.cbSize = sizeof(request);
-    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = path.c_str();
-    request.lpResourceName = MAKEINTRESOURCEW(1);
-    const CUniqueActivationContext context(CreateActCtxW(&request));
+    const CUniqueActivationContext context = ManifestContext();
     ASSERT_TRUE(context.IsValid()) << "error " << GetLastError();
     SIZE_T size = 0;
 
