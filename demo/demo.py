@@ -23,9 +23,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--lang", choices=sorted(LOCALES), default="en_US")
     parser.add_argument("--fail", action="store_true", help="serve an unsigned setup: the signature check refuses it")
+    parser.add_argument("--dpi", type=int, choices=(96, 120, 144, 192), default=96,
+                        help="the display's scale in dots per inch (96 is 100 %%, 144 is 150 %%)")
     args = parser.parse_args()
 
-    shots = os.path.join(world.BUILD, "demo", "screenshots-%s%s" % (args.lang, "-fail" if args.fail else ""))
+    shots = os.path.join(world.BUILD, "demo", "screenshots-%s%s%s" % (
+        args.lang, "-fail" if args.fail else "", "-%ddpi" % args.dpi if args.dpi != 96 else ""))
     os.makedirs(shots, exist_ok=True)
     for old in os.listdir(shots):
         os.remove(os.path.join(shots, old))
@@ -40,7 +43,7 @@ def main():
 
     # Served slowly enough that the progress bar is seen moving.
     with World(locale=LOCALES[args.lang], setup="demo", setup_fault="drip 2048 0.04", assistant=False,
-               display=display) as w:
+               display=display, dpi=args.dpi) as w:
         say("2.", "download server on https://localhost:8443 offers version 1.4.14.815; nothing is installed")
         installer = w.start_installer()
         box = w.wait_window()

@@ -15,11 +15,29 @@ const DWORD kSearchSystem32 = 0x00000800;
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
 typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
+typedef BOOL(WINAPI* FindActCtxSectionStringFn)(DWORD, const GUID*, ULONG, LPCSTR, PACTCTX_SECTION_KEYED_DATA);
+
+// True when the current activation context, the manifest's, binds `name` to a
+// side-by-side assembly (comctl32 to common controls 6). Looked up at run
+// time: Windows 2000 has no activation contexts.
+bool BoundByManifest(const char* name)
+{
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const FindActCtxSectionStringFn find =
+        kernel ? LookUp<FindActCtxSectionStringFn>(kernel, "FindActCtxSectionStringA") : nullptr;
+    ACTCTX_SECTION_KEYED_DATA found = {};
+    found.cbSize = sizeof(found);
+    return find && find(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, name, &found);
+}
 
 FARPROC WINAPI LoadDelayedFromSystemFolder(unsigned notification, PDelayLoadInfo info)
 {
     if (notification != dliNotePreLoadLibrary || !info || !info->szDll)
         return nullptr;
+    // By its bare name the loader takes the assembly's copy before it searches
+    // any folder; by full path it would take the system folder's older one.
+    if (BoundByManifest(info->szDll))
+        return reinterpret_cast<FARPROC>(LoadLibraryA(info->szDll));
     char path[MAX_PATH];
     const UINT folderLength = GetSystemDirectoryA(path, MAX_PATH);
     const size_t nameLength = std::strlen(info->szDll);

@@ -311,6 +311,37 @@ def about_box_belongs_to_the_dialog_and_both_open_centred():
 
 
 @scenario
+def dialog_is_drawn_at_the_display_dpi_and_opens_centred():
+    """At 100, 125 and 150 % the program lays the dialog out at the display's
+    DPI (Windows would stretch a program that does not declare itself aware
+    of it, and Wine draws every program at that DPI): it grows with the scale
+    and still opens in the middle. Whether each text fits is measured inside
+    a process (the resource tests): a font handle is the process's own."""
+    locale = "zh_CN.UTF-8"
+    sizes = {}
+    for dpi in (96, 120, 144):
+        with World(locale=locale, dpi=dpi) as w:
+            # The box's question, whose icon the driver knows by its pixels at 96 DPI only.
+            installer = w.start_installer()
+            w.wait_window()
+            w.press(IDOK)
+            done = w.wait_status(TEXTS[locale]["installed"])
+            left, top, right, bottom = w.work_area()
+            assert near(done.centre, ((left + right) / 2, (top + bottom) / 2)), (dpi, done.rect, w.work_area())
+            sizes[dpi] = (done.rect[2] - done.rect[0], done.rect[3] - done.rect[1])
+            os.makedirs(SHOTS, exist_ok=True)
+            w.screenshot(os.path.join(SHOTS, "installed-zh_CN-%ddpi.png" % dpi))
+            exit_dialog(w, installer)
+    print("dialog sizes by DPI:", sizes)
+    for dpi in (120, 144):
+        for axis, name in enumerate(("width", "height")):
+            scale = sizes[dpi][axis] / sizes[96][axis]
+            # Dialog units follow the font's whole pixels (8 points are 11 px
+            # at 96 DPI, 13 at 120), and so do caption and frame: within 8 %.
+            assert abs(scale - dpi / 96) < 0.08 * dpi / 96, "%s at %d DPI: %s" % (name, dpi, sizes)
+
+
+@scenario
 def any_trusted_publisher_is_accepted_without_a_pin():
     with World(setup="other-signer") as w:
         installer = open_dialog(w)

@@ -245,7 +245,7 @@ class World:
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch=ARCH, registry=(), assistant_dir=None, setup="signed", setup_fault=None,
                  setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None,
-                 temp_folder=None):
+                 temp_folder=None, dpi=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
@@ -260,6 +260,7 @@ class World:
         # The user's temporary folder, as a Windows path without its last backslash.
         self.temp_folder = temp_folder or "C:\\users\\%s\\Temp" % pwd.getpwuid(os.getuid()).pw_name
         self.own_temp_folder = temp_folder is not None
+        self.dpi = dpi  # the display's scale, as Windows's LogPixels; None leaves Wine's 96
         self.netns = "razi%dx%d" % (os.getpid(), next(_names))
         self.processes = []
 
@@ -377,6 +378,8 @@ class World:
             product += ["[%s]" % PRODUCT_KEY, '"Version"="%s"' % self.installed, ""]
         product_view = "32" if self.arch == "win64" else None
         lines = [r"[HKEY_CURRENT_USER\Software\Wine]", '"Version"="%s"' % self.windows, ""]
+        if self.dpi is not None:
+            lines += [r"[HKEY_CURRENT_USER\Control Panel\Desktop]", '"LogPixels"=dword:%08x' % self.dpi, ""]
         if product_view is None:
             lines += product
         for view, key, name, value in self.registry:

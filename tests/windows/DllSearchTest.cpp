@@ -77,4 +77,47 @@ TEST(DllSearch, DelayLoadsComeFromTheSystemFolder)
     }
 }
 
+// A program whose manifest asks for common controls 6 gets them where it
+// delay-loads comctl32: from the assembly, not the system folder's older copy.
+TEST(DllSearch, DelayLoadsTheAssemblyTheManifestBindsTheDllTo)
+{
+    char folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathA(MAX_PATH, folder));
+    const std::string manifestPath = std::string(folder) + "common-controls-6.manifest";
+    const char manifest[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+        "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"><dependency>"
+        "<dependentAssembly><assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+        "version=\"6.0.0.0\" processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>"
+        "</dependentAssembly></dependency></assembly>";
+    HANDLE file = CreateFileA(manifestPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    const BOOL wrote = WriteFile(file, manifest, sizeof(manifest) - 1, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(wrote);
+    ACTCTXA request = {};
+    request.cbSize = sizeof(request);
+    request.lpSource = manifestPath.c_str();
+    HANDLE context = CreateActCtxA(&request);
+    DeleteFileA(manifestPath.c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, context) << GetLastError();
+
+    for (const bool active : {false, true}) {
+        ULONG_PTR cookie = 0;
+        ASSERT_TRUE(!active || ActivateActCtx(context, &cookie));
+        DelayLoadInfo info = {};
+        info.cb = sizeof(info);
+        info.szDll = "comctl32.dll";
+        HMODULE module = reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(dliNotePreLoadLibrary, &info));
+        if (active)
+            DeactivateActCtx(0, cookie);
+        ASSERT_NE(nullptr, module) << active;
+        EXPECT_EQ(!active, _stricmp(SystemFolder().c_str(), Folder(ModulePath(module)).c_str()) == 0)
+            << ModulePath(module);
+        FreeLibrary(module);
+    }
+    ReleaseActCtx(context);
+}
+
 }  // namespace

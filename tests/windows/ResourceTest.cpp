@@ -1,6 +1,7 @@
 // The resources of the built exe (its path is the first argument), read back
 // as Windows reads them.
 #include "app/MessageSet.h"
+#include "framework/AfxHandle.h"
 #include "ui/StatusLine.h"
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -97,7 +99,7 @@ TEST_F(Resources, InstallDialogTemplate)
     EXPECT_EQ(0xFFFF, t.Word());  // extended template
     t.Dword();                    // help id
     EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), t.Dword());
-    EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU),
+    EXPECT_EQ(static_cast<DWORD>(DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU),
               t.Dword());
     const WORD count = t.Word();
     ASSERT_EQ(6, count);
@@ -111,7 +113,7 @@ TEST_F(Resources, InstallDialogTemplate)
     EXPECT_EQ(8, t.Word());
     EXPECT_EQ(0, t.Word());     // weight
     EXPECT_EQ(0, t.Word() & 0xFF);  // italic; the high byte is the character set
-    EXPECT_EQ(L"MS Sans Serif", t.Text());
+    EXPECT_EQ(L"MS Shell Dlg", t.Text());
 
     const ControlRow expected[] = {
         {IDOK, L"#128", L"RETRY", 187, 60, 50, 14,
@@ -146,6 +148,43 @@ TEST_F(Resources, InstallDialogTemplate)
     }
 }
 
+typedef CUniqueAny<HANDLE, ReleaseActCtx, -1> CUniqueActivationContext;
+
+// The activation context that Windows makes from the exe's manifest.
+CUniqueActivationContext ManifestContext()
+{
+    const std::wstring path(g_exePath.begin(), g_exePath.end());
+    ACTCTXW request = {};
+    request.cbSize = sizeof(request);
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    return CUniqueActivationContext(CreateActCtxW(&request));
+}
+
+// Makes a context the thread's current one for its lifetime.
+class CActivation {
+public:
+    explicit CActivation(HANDLE context) : m_cookie(0), m_active(ActivateActCtx(context, &m_cookie) != FALSE) {}
+    ~CActivation()
+    {
+        if (m_active)
+            DeactivateActCtx(0, m_cookie);
+    }
+    bool IsActive() const { return m_active; }
+
+private:
+    ULONG_PTR m_cookie;
+    bool m_active;
+};
+
+std::string ModuleFolder(HMODULE module)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    return std::string(path).substr(0, std::string(path).find_last_of('\\'));
+}
+
 INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
@@ -168,11 +207,48 @@ TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
 {
     const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 102, 1033);
     ASSERT_FALSE(data.empty());
-    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                             reinterpret_cast<const DLGTEMPLATE*>(data.data()), nullptr,
-                                             IgnoreEverything, 0);
-    ASSERT_NE(nullptr, dialog);
+    // The controls the product gets: those of common controls 6, which its
+    // manifest names, registered as the product registers them.
+    const CUniqueActivationContext context = ManifestContext();
+    ASSERT_TRUE(context.IsValid()) << "error " << GetLastError();
+    const CActivation activation(context.Get());
+    ASSERT_TRUE(activation.IsActive());
+    const CUniqueModule controls(LoadLibraryA("comctl32.dll"));
+    ASSERT_TRUE(controls.IsValid());
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_NE(0, _stricmp(system, ModuleFolder(controls.Get()).c_str())) << "not the assembly's comctl32";
+    typedef BOOL(WINAPI * InitCommonControlsExFn)(const INITCOMMONCONTROLSEX*);
+    const auto initialize =
+        reinterpret_cast<InitCommonControlsExFn>(GetProcAddress(controls.Get(), "InitCommonControlsEx"));
+    const INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS};
+    ASSERT_TRUE(initialize && initialize(&classes));
+    const CUniqueWindow window(CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                                          reinterpret_cast<const DLGTEMPLATE*>(data.data()),
+                                                          nullptr, IgnoreEverything, 0));
+    ASSERT_TRUE(window.IsValid());
+    const HWND dialog = window.Get();
     HWND status = GetDlgItem(dialog, 1000);
+
+    // Drawn at the display's scale that the run asks for (96 DPI when it names
+    // none): the dialog's font, and with it every size in dialog units, is
+    // 8 points at that DPI, in a TrueType face that has every size.
+    const char* dpiText = std::getenv("WINE_DISPLAY_DPI");
+    const int dpi = dpiText ? std::atoi(dpiText) : 96;
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(dpi, GetDeviceCaps(screen, LOGPIXELSY)) << "the display's DPI";
+    ReleaseDC(nullptr, screen);
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW logical = {};
+    ASSERT_TRUE(font && GetObjectW(font, sizeof(logical), &logical));
+    EXPECT_EQ(-MulDiv(8, dpi, 72), logical.lfHeight) << logical.lfFaceName;
+    HDC dc = GetDC(status);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(status, dc);
+    EXPECT_TRUE(metrics.tmPitchAndFamily & TMPF_TRUETYPE) << logical.lfFaceName << " is no TrueType face";
     RECT area;
     GetWindowRect(status, &area);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
@@ -197,7 +273,6 @@ TEST_F(Resources, StatusLineShowsEveryStatusTextWholeInEveryLanguage)
                 EXPECT_EQ(oneLine, placed.bottom - placed.top) << "a line of its own: " << slot;
         }
     }
-    DestroyWindow(dialog);
 }
 
 TEST_F(Resources, AboutBoxTemplate)
@@ -205,8 +280,11 @@ TEST_F(Resources, AboutBoxTemplate)
     const std::vector<BYTE> data = Read(reinterpret_cast<LPCWSTR>(RT_DIALOG), 100, 1033);
     ASSERT_FALSE(data.empty());
     TemplateReader t(data);
-    EXPECT_EQ(static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU), t.Dword());
-    t.Dword();  // extended style
+    EXPECT_EQ(1, t.Word());       // dlgVer
+    EXPECT_EQ(0xFFFF, t.Word());  // extended template: the shell font style works only there
+    t.Dword();                    // help id
+    t.Dword();                    // extended style
+    EXPECT_EQ(static_cast<DWORD>(DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU), t.Dword());
     EXPECT_EQ(4, t.Word());
     t.Short();
     t.Short();
@@ -216,16 +294,19 @@ TEST_F(Resources, AboutBoxTemplate)
     EXPECT_EQ(L"", t.Text());
     EXPECT_EQ(L"About DA_Razi", t.Text());
     EXPECT_EQ(8, t.Word());
-    EXPECT_EQ(L"MS Sans Serif", t.Text());
+    EXPECT_EQ(0, t.Word());  // weight
+    t.Word();                // italic and character set
+    EXPECT_EQ(L"MS Shell Dlg", t.Text());
     std::vector<std::wstring> texts;
     for (int i = 0; i < 4; ++i) {
         t.AlignDword();
-        t.Dword();  // style
+        t.Dword();  // help id
         t.Dword();  // extended style
+        t.Dword();  // style
         for (int j = 0; j < 4; ++j)
             t.Short();
-        t.Word();  // id
-        t.Text();  // class
+        t.Dword();  // id
+        t.Text();   // class
         texts.push_back(t.Text());
         t.Word();  // creation data
     }
@@ -258,20 +339,86 @@ TEST_F(Resources, IconIsOne75By67ImageAt24Bits)
     EXPECT_EQ(24, bitCount);
 }
 
-// Runs as its invoker, and declares nothing else that would change what the
-// system reports to the program or how its controls look.
-TEST_F(Resources, ManifestRunsAsInvoker)
+bool SameGuid(const GUID& a, const GUID& b)
 {
-    const std::vector<BYTE> data = Read(MAKEINTRESOURCEW(24), 1, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    const std::string manifest(data.begin(), data.end());
-    ASSERT_FALSE(manifest.empty()) << "no application manifest";
-    const size_t trust = manifest.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
-    const size_t level = manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>");
-    EXPECT_NE(std::string::npos, trust) << manifest;
-    EXPECT_NE(std::string::npos, level) << manifest;
-    EXPECT_LT(trust, level) << manifest;
-    for (const char* absent : {"supportedOS", "dependency", "requireAdministrator", "highestAvailable"})
-        EXPECT_EQ(std::string::npos, manifest.find(absent)) << absent;
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+// The application manifest read back as Windows reads it: an activation
+// context made from the exe's manifest resource, which fails when the
+// manifest is malformed or names an assembly that cannot be found.
+TEST_F(Resources, ManifestDeclaresRunLevelWindowsVersionsDpiAndCommonControls)
+{
+    const CUniqueActivationContext context = ManifestContext();
+    ASSERT_TRUE(context.IsValid()) << "error " << GetLastError();
+    SIZE_T size = 0;
+
+    // As its invoker: no elevation prompt before the product is found current.
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    ASSERT_TRUE(QueryActCtxW(0, context.Get(), nullptr, RunlevelInformationInActivationContext, &runLevel,
+                             sizeof(runLevel), &size));
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, runLevel.RunLevel);
+    EXPECT_EQ(0u, runLevel.UiAccess);
+
+    const GUID supported[] = {
+        {0xe2011457, 0x1546, 0x43c5, {0xa5, 0xfe, 0x00, 0x8d, 0xee, 0xe3, 0xd3, 0xf0}},  // Vista
+        {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}},  // 7
+        {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}},  // 8
+        {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}},  // 8.1
+        {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}},  // 10 and 11
+    };
+    std::vector<BYTE> compatibility(sizeof(DWORD) + 16 * sizeof(COMPATIBILITY_CONTEXT_ELEMENT));
+    ASSERT_TRUE(QueryActCtxW(0, context.Get(), nullptr, CompatibilityInformationInActivationContext,
+                             compatibility.data(), compatibility.size(), &size));
+    // Since Windows 10 1903 each element also holds a 64-bit MaxVersionTested,
+    // which moves the elements to offset 8 and makes them 32 bytes long.
+    DWORD count = 0;
+    std::memcpy(&count, compatibility.data(), sizeof(count));
+    const bool tested = size == 8 + 32 * count;
+    ASSERT_TRUE(tested || size == sizeof(DWORD) + sizeof(COMPATIBILITY_CONTEXT_ELEMENT) * count) << size;
+    const size_t first = tested ? 8 : sizeof(DWORD), stride = tested ? 32 : sizeof(COMPATIBILITY_CONTEXT_ELEMENT);
+    std::vector<GUID> systems;
+    for (DWORD i = 0; i < count; ++i) {
+        COMPATIBILITY_CONTEXT_ELEMENT element;
+        std::memcpy(&element, compatibility.data() + first + i * stride, sizeof(element));
+        if (element.Type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
+            systems.push_back(element.Id);
+    }
+    EXPECT_EQ(sizeof(supported) / sizeof(supported[0]), systems.size());
+    for (const GUID& system : supported) {
+        EXPECT_TRUE(std::any_of(systems.begin(), systems.end(), [&](const GUID& id) { return SameGuid(id, system); }))
+            << "a supported Windows is missing: " << std::hex << system.Data1;
+    }
+
+    // System-aware on every version; no per-monitor entry, which Windows 10 would read instead.
+    wchar_t setting[32] = {};
+    ASSERT_TRUE(QueryActCtxSettingsW(0, context.Get(), L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                                     L"dpiAware", setting, sizeof(setting) / sizeof(setting[0]), &size));
+    EXPECT_EQ(0, _wcsicmp(L"true", setting)) << setting;
+    EXPECT_FALSE(QueryActCtxSettingsW(0, context.Get(), L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                      L"dpiAwareness", setting, sizeof(setting) / sizeof(setting[0]), &size));
+
+    // Common controls 6, resolved: the second assembly of the context.
+    std::vector<BYTE> context_detail(4096);
+    ASSERT_TRUE(QueryActCtxW(0, context.Get(), nullptr, ActivationContextDetailedInformation, context_detail.data(),
+                             context_detail.size(), &size));
+    const auto& detail = *reinterpret_cast<const ACTIVATION_CONTEXT_DETAILED_INFORMATION*>(context_detail.data());
+    std::vector<std::wstring> dependencies;
+    for (DWORD index = 2; index <= detail.ulAssemblyCount; ++index) {
+        std::vector<BYTE> buffer(4096);
+        ASSERT_TRUE(QueryActCtxW(0, context.Get(), &index, AssemblyDetailedInformationInActivationContext,
+                                 buffer.data(), buffer.size(), &size))
+            << index;
+        const auto* assembly = reinterpret_cast<const ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(buffer.data());
+        dependencies.push_back(assembly->lpAssemblyEncodedAssemblyIdentity
+                                   ? std::wstring(assembly->lpAssemblyEncodedAssemblyIdentity)
+                                   : std::wstring());
+    }
+    ASSERT_EQ(1u, dependencies.size());
+    const std::wstring& controls = dependencies[0];
+    EXPECT_EQ(0u, controls.find(L"Microsoft.Windows.Common-Controls,")) << controls;
+    EXPECT_NE(std::wstring::npos, controls.find(L"version=\"6.")) << controls;
+    EXPECT_NE(std::wstring::npos, controls.find(L"publicKeyToken=\"6595b64144ccf1df\"")) << controls;
 }
 
 struct VersionCopy {
