@@ -42,7 +42,9 @@ char* AppendPadded(char* out, int32_t value)
 {
     char digits[12];
     int count = 0;
-    int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
+    // Unsigned 32-bit arithmetic holds the magnitude of INT32_MIN too, and
+    // needs no 64-bit division routine in the exe.
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
     do {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;

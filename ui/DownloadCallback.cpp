@@ -42,6 +42,8 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
       m_dwAbortTick(0),
       m_hrWrite(S_OK),
       m_hrStop(E_ABORT),
+      m_dwBytesWritten(0),
+      m_bEndedBySilence(false),
       m_bAborted(false),
       m_bStopped(false)
 {
@@ -95,6 +97,7 @@ bool CDownloadCallback::KeepWaiting(DWORD nowTick)
     if (g_bCancel == 0 && SUCCEEDED(m_hrWrite) && !HasGoneSilent(m_dwLastReport, nowTick))
         return true;
     m_bAborted = true;
+    m_bEndedBySilence = g_bCancel == 0 && SUCCEEDED(m_hrWrite);
     m_dwAbortTick = nowTick;
     if (!m_pBinding.IsValid())
         return false;
@@ -201,6 +204,7 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
             DWORD written = 0;
             if (!m_hFile.IsValid() || !WriteFile(m_hFile.Get(), chunk, read, &written, nullptr) || written != read)
                 m_hrWrite = LastErrorResult();
+            m_dwBytesWritten += written;
         }
         if (result != S_OK || read == 0)
             break;

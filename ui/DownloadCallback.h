@@ -33,6 +33,11 @@ public:
     // limit.
     bool KeepWaiting(DWORD nowTick);
 
+    // For the log: the bytes written to the file (modulo 4 GiB), and whether
+    // the download was aborted because nothing had arrived for the limit.
+    DWORD BytesWritten() const { return m_dwBytesWritten; }
+    bool EndedBySilence() const { return m_bEndedBySilence; }
+
     STDMETHOD(QueryInterface)(REFIID, void**) override;
     STDMETHOD_(ULONG, AddRef)() override;
     STDMETHOD_(ULONG, Release)() override;
@@ -56,6 +61,8 @@ private:
     DWORD m_dwAbortTick;                    // GetTickCount at the abort
     HRESULT m_hrWrite;                      // the first failure to write the file, or S_OK
     HRESULT m_hrStop;                       // what the binding stopped with
+    DWORD m_dwBytesWritten;
+    bool m_bEndedBySilence;
     bool m_bAborted;
     bool m_bStopped;
 };

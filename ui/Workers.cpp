@@ -58,7 +58,11 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
     BuildTempFilePath(path, kSetupFileName);
     DiscardStaleCopy(handOff.szUrl, path, handOff.pfnPathFileExists);
 
+    const DWORD started = GetTickCount();
     const HRESULT result = callback.Download(handOff.szUrl, path);
+    LogLine("setup download from %s: result 0x%08lx, %lu bytes in %lu ms%hs", handOff.szUrl, result,
+            callback.BytesWritten(), GetTickCount() - started,
+            callback.EndedBySilence() ? ", aborted after 30 s without data" : "");
     // A failed, aborted or silent download fails here; what a "successful"
     // one saved (an error page, a body cut short) the check refuses.
     SendStatus(handOff.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);

@@ -17,6 +17,9 @@
 
 namespace {
 
+// The product no longer owns a window of its own; the dialogs these tests make do.
+typedef CUniqueAny<HWND, DestroyWindow> CUniqueWindow;
+
 std::string g_exePath;
 
 class Resources : public ::testing::Test {
