@@ -76,6 +76,10 @@ def first_installation_finishes():
             [(0x540, "runas", "/S", 5, done.handle)], (launches, done.handle)
         # From a single-threaded apartment without OLE1's DDE, as the shell may need.
         assert 0x2 | 0x4 in w.launch_apartments()[0], w.launch_apartments()
+        size = os.path.getsize(os.path.join(w.root, world.SETUP_PATH))
+        assert [line for line in w.run_log() if line.startswith(
+            "setup download from https://localhost:8443/%s: result 0x00000000, %d bytes in " % (world.SETUP_PATH, size))
+        ], w.run_log()
         exit_dialog(w, installer)
 
 
@@ -160,6 +164,7 @@ def expect_silent_download_fails(fault):
         assert failed.progress == 0, failed.progress
         assert_offers_retry(failed)
         assert w.setup_runs() == [], "a cut setup ran"
+        assert [line for line in w.run_log() if line.endswith(", aborted after 30 s without data")], w.run_log()
         w.write_file(world.SETUP_PATH + ".fault", "")
         w.press(IDOK)
         w.wait_status(EN["installed"])
