@@ -89,7 +89,7 @@ BOOL CInstallerApp::InitInstance()
     LogLine("administrator: %d", administrator);
     if (!administrator) {
         if (g_osVersion.IsVistaOrLater() && !IsUacEnabled()) {
-            LogLine("user account control is off: no way to become an administrator");
+            LogLine("UAC is off: no way to become an administrator");
             AskAndLog(*this, m_strCannotElevate, L"cannot elevate", MB_OK | MB_ICONERROR);
             return FALSE;
         }

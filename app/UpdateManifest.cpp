@@ -6,9 +6,9 @@
 #include "system/Launch.h"
 #include "system/RunLog.h"
 #include "system/TempPath.h"
+#include "ui/DownloadCallback.h"
 
 #include <shlwapi.h>
-#include <urlmon.h>
 
 namespace {
 
@@ -20,13 +20,18 @@ const DWORD kAddressBufferSize = 512;
 // What the fetching thread reports. Static, because a fetch that overruns
 // is abandoned to the end of the process, which follows at once.
 HRESULT g_hrManifestFetch;
+DWORD g_dwManifestHttpStatus;
 
 unsigned __stdcall FetchManifestThread(void*)
 {
+    // The setup's download, without a bar: bound on documented contracts,
+    // no copy left in the download cache, and the answer's HTTP status.
+    CDownloadCallback download(nullptr);
     const CComApartment apartment;
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
-    g_hrManifestFetch = URLDownloadToFileW(nullptr, kManifestUrl, path, 0, nullptr);
+    g_hrManifestFetch = download.Download(kManifestUrl, path);
+    g_dwManifestHttpStatus = download.HttpStatus();
     return 0;
 }
 
@@ -40,7 +45,8 @@ bool DownloadManifest()
         LogLine("manifest %s: no answer within %lu s", kManifestUrl, kManifestTimeoutMs / 1000);
         return false;
     }
-    LogLine("manifest %s: download result 0x%08lx", kManifestUrl, g_hrManifestFetch);
+    LogLine("manifest %s: download result 0x%08lx, HTTP status %lu", kManifestUrl, g_hrManifestFetch,
+            g_dwManifestHttpStatus);
     return SUCCEEDED(g_hrManifestFetch);
 }
 

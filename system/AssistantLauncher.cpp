@@ -22,13 +22,13 @@ void LaunchAssistant()
         DWORD size = sizeof(programFiles);
         if (!key.Open(HKEY_LOCAL_MACHINE, kCurrentVersionKey, KEY_QUERY_VALUE) ||
             !QueryTextValue(key, L"ProgramFilesDir", programFiles, size)) {
-            LogLine("no program folder read for the assistant: registry error %lu", GetLastError());
+            LogLine("no program folder read: registry error %lu", GetLastError());
             return;
         }
     }
     // Quoted, so that a folder with blanks is one path; room for the longest
     // folder the buffer above can hold.
-    wchar_t command[1 + MAX_PATH + sizeof(kAssistantPath) / sizeof(wchar_t) + 1] = {};
+    wchar_t command[1 + MAX_PATH + sizeof(kAssistantPath) / sizeof(wchar_t) + 1];
     wsprintfW(command, L"\"%s%s\"", programFiles, kAssistantPath);
     // The assistant is not waited for: its process handle closes at once.
     // There is no window of ours to start it on behalf of.

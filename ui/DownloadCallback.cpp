@@ -37,11 +37,13 @@ HRESULT LastErrorResult()
 
 CDownloadCallback::CDownloadCallback(HWND progressBar)
     : m_hProgress(progressBar),
+      m_pszPath(nullptr),
       m_nShownPercent(-1),
       m_dwLastReport(GetTickCount()),
       m_dwAbortTick(0),
       m_hrWrite(S_OK),
       m_hrStop(E_ABORT),
+      m_dwHttpStatus(0),
       m_dwBytesWritten(0),
       m_bEndedBySilence(false),
       m_bAborted(false),
@@ -51,12 +53,7 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
 
 HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path)
 {
-    // Others may open it meanwhile: it counts for nothing until the check
-    // holds it, and by then it is closed here.
-    m_hFile.Reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_hFile.IsValid())
-        return LastErrorResult();
+    m_pszPath = path;
     m_dwLastReport = GetTickCount();
 
     // The moniker and the bind context are held until the binding has ended.
@@ -83,9 +80,24 @@ HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path)
         else
             result = m_bStopped ? m_hrStop : E_ABORT;
     }
+    // An answer without a body is still a file, an empty one.
+    if (SUCCEEDED(result) && !m_hFile.IsValid() && !CreateTargetFile())
+        result = m_hrWrite;
     m_pBinding.Reset();
     m_hFile.Reset();
+    m_pszPath = nullptr;
     return result;
+}
+
+bool CDownloadCallback::CreateTargetFile()
+{
+    // Others may open it meanwhile: it counts for nothing until the check
+    // holds it, and by then it is closed here.
+    m_hFile.Reset(CreateFileW(m_pszPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_hFile.IsValid())
+        m_hrWrite = LastErrorResult();
+    return m_hFile.IsValid();
 }
 
 bool CDownloadCallback::KeepWaiting(DWORD nowTick)
@@ -116,6 +128,11 @@ STDMETHODIMP CDownloadCallback::QueryInterface(REFIID iid, void** object)
         return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
         *object = static_cast<IBindStatusCallback*>(this);
+        return S_OK;
+    }
+    // The URL moniker asks the callback for it to show the answer's status.
+    if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+        *object = static_cast<IHttpNegotiate*>(this);
         return S_OK;
     }
     *object = nullptr;
@@ -202,7 +219,8 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
         if (read > 0) {
             m_dwLastReport = GetTickCount();
             DWORD written = 0;
-            if (!m_hFile.IsValid() || !WriteFile(m_hFile.Get(), chunk, read, &written, nullptr) || written != read)
+            if ((m_hFile.IsValid() || CreateTargetFile()) &&
+                (!WriteFile(m_hFile.Get(), chunk, read, &written, nullptr) || written != read))
                 m_hrWrite = LastErrorResult();
             m_dwBytesWritten += written;
         }
@@ -215,4 +233,19 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
 STDMETHODIMP CDownloadCallback::OnObjectAvailable(REFIID, IUnknown*)
 {
     return E_NOTIMPL;
+}
+
+STDMETHODIMP CDownloadCallback::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders)
+{
+    if (additionalHeaders)
+        *additionalHeaders = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP CDownloadCallback::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders)
+{
+    m_dwHttpStatus = status;
+    if (additionalHeaders)
+        *additionalHeaders = nullptr;
+    return S_OK;
 }

@@ -14,15 +14,17 @@ extern volatile LONG g_bCancel;
 // Never reference-counted: it lives on the worker's stack, declared before
 // the worker's COM apartment so that it outlives every notification the
 // binding may still deliver.
-class CDownloadCallback : public IBindStatusCallback {
+class CDownloadCallback : public IBindStatusCallback, public IHttpNegotiate {
 public:
     explicit CDownloadCallback(HWND progressBar);
 
-    // Downloads `url` into the file at `path` (created anew) on this thread,
-    // which must be in a COM apartment. Returns once the binding has stopped,
-    // with its result: a failure when it failed, was aborted (Exit, or
-    // nothing arrived for the silence limit) or the file could not be
-    // written. The file is closed on return.
+    // Downloads `url` into the file at `path` on this thread, which must be
+    // in a COM apartment. The file is created anew once the first bytes
+    // arrive (or the answer ends empty), so a download that gets nothing
+    // leaves none. Returns once the binding has stopped, with its result: a
+    // failure when it failed, was aborted (Exit, or nothing arrived for the
+    // silence limit) or the file could not be written. The file is closed on
+    // return. With no progress bar (null) it moves none.
     HRESULT Download(const wchar_t* url, const wchar_t* path);
 
     // One look of the download's wait at `nowTick` (GetTickCount): aborts
@@ -33,8 +35,10 @@ public:
     // limit.
     bool KeepWaiting(DWORD nowTick);
 
-    // For the log: the bytes written to the file (modulo 4 GiB), and whether
-    // the download was aborted because nothing had arrived for the limit.
+    // For the log: the HTTP status of the answer (0 before one), the bytes
+    // written to the file (modulo 4 GiB), and whether the download was
+    // aborted because nothing had arrived for the limit.
+    DWORD HttpStatus() const { return m_dwHttpStatus; }
     DWORD BytesWritten() const { return m_dwBytesWritten; }
     bool EndedBySilence() const { return m_bEndedBySilence; }
 
@@ -49,18 +53,26 @@ public:
     STDMETHOD(GetBindInfo)(DWORD*, BINDINFO*) override;
     STDMETHOD(OnDataAvailable)(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
     STDMETHOD(OnObjectAvailable)(REFIID, IUnknown*) override;
+    // Asks for nothing; only reads the answer's status.
+    STDMETHOD(BeginningTransaction)(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override;
+    STDMETHOD(OnResponse)(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override;
 
 private:
+    // Creates the file at m_pszPath; false, with m_hrWrite set, when it cannot.
+    bool CreateTargetFile();
+
     // The bar's window, copied from the dialog: the callback may run after
     // the dialog object has gone.
     HWND m_hProgress;
     CUniqueInterface<IBinding> m_pBinding;  // from the binding's start to its stop
-    CUniqueFile m_hFile;                    // the file being written, while Download runs
+    const wchar_t* m_pszPath;               // where Download writes, while it runs
+    CUniqueFile m_hFile;                    // the file being written, from its first bytes
     int32_t m_nShownPercent;                // the position last sent to the bar; -1 before the first
     DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
     DWORD m_dwAbortTick;                    // GetTickCount at the abort
     HRESULT m_hrWrite;                      // the first failure to write the file, or S_OK
     HRESULT m_hrStop;                       // what the binding stopped with
+    DWORD m_dwHttpStatus;
     DWORD m_dwBytesWritten;
     bool m_bEndedBySilence;
     bool m_bAborted;

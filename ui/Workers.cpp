@@ -60,8 +60,8 @@ unsigned __stdcall DownloadThreadProc(void* dialog)
 
     const DWORD started = GetTickCount();
     const HRESULT result = callback.Download(handOff.szUrl, path);
-    LogLine("setup download from %s: result 0x%08lx, %lu bytes in %lu ms%hs", handOff.szUrl, result,
-            callback.BytesWritten(), GetTickCount() - started,
+    LogLine("setup download from %s: result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", handOff.szUrl,
+            result, callback.HttpStatus(), callback.BytesWritten(), GetTickCount() - started,
             callback.EndedBySilence() ? ", aborted after 30 s without data" : "");
     // A failed, aborted or silent download fails here; what a "successful"
     // one saved (an error page, a body cut short) the check refuses.
@@ -78,7 +78,7 @@ CUniqueFile HoldVerifiedSetup()
     // verified are the bytes that run.
     CUniqueFile setup(OpenSetupWithReadSharing(path));
     if (!setup.IsValid()) {
-        LogLine("the downloaded setup could not be held open: error %lu", GetLastError());
+        LogLine("setup not held open: error %lu", GetLastError());
         return CUniqueFile();
     }
     if (!VerifySetupSignature(path))
@@ -111,7 +111,7 @@ unsigned __stdcall InstallThreadProc(void* dialog)
             if (exitCode == 0)
                 outcome = STATUS_INSTALL_DONE;
         } else {
-            LogLine("the setup's exit code could not be read: error %lu", GetLastError());
+            LogLine("setup exit code unread: error %lu", GetLastError());
         }
     }
     // Held until the setup has ended: a running program's file can still be

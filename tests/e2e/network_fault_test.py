@@ -32,10 +32,11 @@ def manifest_case(settings):
         return "silent"
 
 
-def setup_case(settings, expected_status=None, exit_while=None):
+def setup_case(settings, expected_status=None, exit_while=None, logged=None):
     """The dialog reaches `expected_status` (one text, or a tuple of texts
     any of which is right), or, with `exit_while`, Exit is pressed while
-    that status shows and the process ends."""
+    that status shows and the process ends. The download's log line holds
+    `logged`, the cause as the support desk reads it."""
     with World(**settings) as w:
         installer = w.start_installer()
         w.wait_window()
@@ -48,6 +49,9 @@ def setup_case(settings, expected_status=None, exit_while=None):
         w.press(IDCANCEL)
         assert w.wait_exit(installer, 20) == 0
         assert not w.setup_runs(), "an unverified setup ran"
+        if logged:
+            assert [line for line in w.run_log() if line.startswith("setup download from ") and logged in line], \
+                (logged, w.run_log())
         outcome = "exit during download" if exit_while else "status as expected"
         if isinstance(wanted, tuple):
             outcome += " (%s)" % ("download failed" if seen.status == DOWNLOAD_FAILED else "verify failed")
@@ -65,14 +69,15 @@ CASES = [
     ("manifest: redirect to another host",
      lambda: manifest_case(dict(manifest_fault="redirect " + OTHER_HOST + "da_razi_update.ini"))),
     ("setup: connection refused", lambda: setup_case(
-        dict(manifest_text=world.manifest(address="https://localhost:8444/setup.exe")), DOWNLOAD_FAILED)),
+        dict(manifest_text=world.manifest(address="https://localhost:8444/setup.exe")), DOWNLOAD_FAILED,
+        logged="result 0x800c0008, HTTP status 0, 0 bytes")),
     ("setup: untrusted certificate", lambda: setup_case(
         dict(second_server="untrusted", manifest_text=world.manifest(
-            address="https://localhost:8444/" + world.SETUP_PATH)), DOWNLOAD_FAILED)),
+            address="https://localhost:8444/" + world.SETUP_PATH)), DOWNLOAD_FAILED, logged="result 0x800c0019")),
     ("setup: reset mid-body", lambda: setup_case(dict(setup_fault="reset"), RESET_OUTCOMES)),
     ("setup: body cut short", lambda: setup_case(dict(setup_fault="truncate"), VERIFY_FAILED)),
-    ("setup: 404", lambda: setup_case(dict(setup_fault="404"), VERIFY_FAILED)),
-    ("setup: 500", lambda: setup_case(dict(setup_fault="500"), VERIFY_FAILED)),
+    ("setup: 404", lambda: setup_case(dict(setup_fault="404"), VERIFY_FAILED, logged="HTTP status 404")),
+    ("setup: 500", lambda: setup_case(dict(setup_fault="500"), VERIFY_FAILED, logged="HTTP status 500")),
     ("setup: slow drip, Exit mid-download", lambda: setup_case(dict(setup_fault="drip 1024 0.2"),
                                                                exit_while=DOWNLOADING)),
     ("setup: stalled after the headers, Exit", lambda: setup_case(dict(setup_fault="stall"),

@@ -42,8 +42,8 @@ def expect_install_dialog(w, locale="en_US.UTF-8"):
 
 
 def expect_silent_end(cause=None, **settings):
-    """A run that ends without a window; its log's last line names `cause`
-    (or one of the causes in a tuple)."""
+    """A run that ends without a window; one of its log's last two lines
+    names `cause` (or one of the causes in a tuple)."""
     with World(**settings) as w:
         installer = w.start_installer()
         w.expect_quiet_end(installer)
@@ -52,18 +52,19 @@ def expect_silent_end(cause=None, **settings):
         if cause:
             log = w.run_log()
             assert log[0].startswith("DA_Razi ") and "build" in log[0] and "code page" in log[0], log
-            assert any(text in log[-1] for text in (cause if isinstance(cause, tuple) else (cause,))), (cause, log)
+            causes = cause if isinstance(cause, tuple) else (cause,)
+            assert any(text in line for text in causes for line in log[-2:]), (cause, log)
 
 
 # -- runs that end silently before any window --------------------------------
 
-# Each with the cause its log names: the download's HRESULT, or the value
-# that an error page saved in the manifest's place lacks.
+# Each with the cause its log names: the download's HRESULT, the server's
+# HTTP status, or the value that what came in the manifest's place lacks.
 NO_VERSION, NO_ADDRESS = "no [version] version value", "no [download] address value"
 SILENT = {
     "no_server": dict(server=False, cause="download result 0x800c0008"),
-    "manifest_404": dict(manifest_fault="404", cause=NO_VERSION),
-    "manifest_500": dict(manifest_fault="500", cause=NO_VERSION),
+    "manifest_404": dict(manifest_fault="404", cause="HTTP status 404"),
+    "manifest_500": dict(manifest_fault="500", cause="HTTP status 500"),
     # Reset at once, or after part of the manifest, which then lacks its address.
     "manifest_reset": dict(manifest_fault="reset", cause=("download result 0x800c0008", NO_ADDRESS)),
     # Nothing after the headers: the fetch gives up in bounded time.
@@ -263,7 +264,7 @@ def uac_off_without_administrator_shows_only_the_error():
         w.press(IDOK)
         w.wait_exit(installer)
         assert not w.windows_now()
-        assert w.run_log()[-3:] == ["administrator: 0", "user account control is off: no way to become an administrator",
+        assert w.run_log()[-3:] == ["administrator: 0", "UAC is off: no way to become an administrator",
                                     'box "cannot elevate" answered OK'], w.run_log()
 
 

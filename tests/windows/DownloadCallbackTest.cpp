@@ -53,7 +53,14 @@ TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheC
     object = nullptr;
     EXPECT_EQ(S_OK, callback.QueryInterface(IID_IBindStatusCallback, &object));
     EXPECT_EQ(static_cast<IBindStatusCallback*>(&callback), object);
-    for (const IID* other : {&IID_IHttpNegotiate, &IID_IServiceProvider, &IID_IBinding}) {
+    object = nullptr;
+    EXPECT_EQ(S_OK, callback.QueryInterface(IID_IHttpNegotiate, &object));
+    EXPECT_EQ(static_cast<IHttpNegotiate*>(&callback), object);
+    LPWSTR headers = reinterpret_cast<LPWSTR>(&callback);
+    EXPECT_EQ(S_OK, callback.OnResponse(404, L"", L"", &headers));
+    EXPECT_EQ(nullptr, headers) << "no headers added";
+    EXPECT_EQ(404u, callback.HttpStatus());
+    for (const IID* other : {&IID_IHttpNegotiate2, &IID_IServiceProvider, &IID_IBinding}) {
         object = &callback;
         EXPECT_EQ(E_NOTIMPL, callback.QueryInterface(*other, &object));
         EXPECT_EQ(nullptr, object) << "what is not provided leaves a null pointer";
