@@ -1,15 +1,16 @@
 #include "app/InstallerApp.h"
 
-#include "app/MessageSet.h"
+#include "app/AssistantLauncher.h"
+#include "app/MessageTables.h"
 #include "app/UpdateManifest.h"
 #include "app/VersionCompare.h"
 #include "res/ProductVersion.h"
-#include "system/AssistantLauncher.h"
 #include "system/DllSearch.h"
 #include "system/OsVersion.h"
 #include "system/Probes.h"
 #include "system/RegistryKey.h"
 #include "system/RunLog.h"
+#include "system/TempPath.h"
 #include "ui/InstallDlg.h"
 
 const char kSingleInstanceMutexName[] = "qxauto_mrv_corvane_single_instance";
@@ -19,6 +20,9 @@ CInstallerApp theApp;
 namespace {
 
 const char kProductKey[] = "Software\\Kestrix\\QXZELK_Assistant";
+
+// Where the setup is downloaded to, in the temporary directory.
+const wchar_t kSetupFileName[] = L"\\ZIDEVADID.EXE";
 
 // A message box, and in the log what it said and how the customer answered.
 int AskAndLog(const MessageSet& texts, const MessageChar* text, const wchar_t* name, UINT style)
@@ -101,7 +105,9 @@ BOOL CInstallerApp::InitInstance()
     // Only the install dialog has a common control (its progress bar): a start
     // that finds the product current never loads comctl32.
     AfxInitCommonControls();
-    CInstallDlg dialog(*this, m_strDownloadUrl, nullptr);
+    wchar_t setupPath[kTempPathSize];
+    BuildTempFilePath(setupPath, kSetupFileName);
+    CInstallDlg dialog(*this, m_strDownloadUrl, setupPath, nullptr);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

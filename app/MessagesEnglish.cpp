@@ -1,4 +1,4 @@
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 
 const MessageColumn g_messagesEnglish = {
     MESSAGE_TEXT("Auto installation for ZELK"),  // MSG_TITLE

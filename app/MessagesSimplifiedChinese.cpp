@@ -1,4 +1,4 @@
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 
 const MessageColumn g_messagesSimplifiedChinese = {
     MESSAGE_TEXT("ZELKUSBKey驱动自动安装程序"),  // MSG_TITLE

@@ -1,4 +1,4 @@
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 
 const MessageColumn g_messagesTraditionalChinese = {
     MESSAGE_TEXT("ZELKUSBKey驅動自動安裝程式"),  // MSG_TITLE

@@ -2,11 +2,11 @@
 
 #include "framework/AfxHandle.h"
 #include "generated/InstallerConfig.h"
-#include "system/DownloadLimits.h"
+#include "install/DownloadCallback.h"
+#include "install/DownloadLimits.h"
 #include "system/Launch.h"
 #include "system/RunLog.h"
 #include "system/TempPath.h"
-#include "ui/DownloadCallback.h"
 
 #include <shlwapi.h>
 
@@ -14,6 +14,9 @@ namespace {
 
 // The one build value is the host.
 const wchar_t kManifestUrl[] = L"https://" INSTALLER_SERVER_HOST ":8443/pweb/download/da_razi_update.ini";
+
+// Where the manifest is fetched to, in the temporary directory.
+const wchar_t kManifestFileName[] = L"\\ZIDEVADID.INI";
 
 const DWORD kAddressBufferSize = 512;
 

@@ -13,8 +13,8 @@ class CUniqueAny {
 public:
     CUniqueAny() : m_value(Invalid()) {}
     explicit CUniqueAny(Handle value) : m_value(value) {}
-    CUniqueAny(CUniqueAny&& other) : m_value(other.Release()) {}
-    CUniqueAny& operator=(CUniqueAny&& other)
+    CUniqueAny(CUniqueAny&& other) noexcept : m_value(other.Release()) {}
+    CUniqueAny& operator=(CUniqueAny&& other) noexcept
     {
         if (this != &other)
             Reset(other.Release());
@@ -69,6 +69,57 @@ ULONG WINAPI ReleaseInterface(Interface* object)
 }
 template <typename Interface>
 using CUniqueInterface = CUniqueAny<Interface*, ReleaseInterface<Interface>>;
+
+// A reference of its own to `object`, which must not be null.
+template <typename Interface>
+CUniqueInterface<Interface> AddReference(Interface* object)
+{
+    object->AddRef();
+    return CUniqueInterface<Interface>(object);
+}
+
+// Owns a value that is given back through its context, `Undo(context,
+// value)`, when the object goes; a null value owns nothing.
+template <typename Context, typename Value, auto Undo>
+class CUniqueInContext {
+public:
+    CUniqueInContext(Context context, Value value) : m_context(context), m_value(value) {}
+    ~CUniqueInContext()
+    {
+        if (m_value)
+            Undo(m_context, m_value);
+    }
+    Value Get() const { return m_value; }
+
+private:
+    CUniqueInContext(const CUniqueInContext&) = delete;
+    CUniqueInContext& operator=(const CUniqueInContext&) = delete;
+
+    Context m_context;
+    Value m_value;
+};
+
+// A window's device context from GetDC, given back to the window.
+typedef CUniqueInContext<HWND, HDC, ReleaseDC> CWindowDC;
+
+// What SelectObject replaced, selected back into its device context.
+typedef CUniqueInContext<HDC, HGDIOBJ, SelectObject> CReplacedObject;
+
+// The painting of a window's invalid area, from BeginPaint to EndPaint.
+class CPaintDC {
+public:
+    explicit CPaintDC(HWND window) : m_hWnd(window), m_hDC(BeginPaint(window, &m_paint)) {}
+    ~CPaintDC() { EndPaint(m_hWnd, &m_paint); }
+    HDC Get() const { return m_hDC; }
+
+private:
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    HWND m_hWnd;
+    PAINTSTRUCT m_paint;
+    HDC m_hDC;
+};
 
 // A single-threaded COM apartment for the current thread, left when the
 // object goes; a failed entry (the thread is in another kind of apartment)

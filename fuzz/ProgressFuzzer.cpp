@@ -1,6 +1,6 @@
 // The download percentage for any two counts: always a valid bar position,
 // and exact whenever the progress has not passed its maximum.
-#include "ui/ProgressPercent.h"
+#include "install/ProgressPercent.h"
 
 #include <cstddef>
 #include <cstdint>

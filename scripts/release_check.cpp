@@ -9,7 +9,7 @@
 //       0 when the installer's pin PUBLISHER accepts the signer, 1 when it
 //       does not, 2 when the signature cannot be read.
 #include "app/VersionCompare.h"
-#include "ui/SignatureVerdict.h"
+#include "install/SignatureVerdict.h"
 
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>

@@ -12,6 +12,18 @@ CUniqueHandle StartThread(unsigned(__stdcall* entry)(void*), void* argument)
     return CUniqueHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, entry, argument, 0, &threadId)));
 }
 
+bool StartWorker(unsigned(__stdcall* entry)(void*), const void* job, size_t size)
+{
+    CUniqueLocal copy(LocalAlloc(LMEM_FIXED, size));
+    if (!copy.IsValid())
+        return false;
+    CopyMemory(copy.Get(), job, size);
+    if (!StartThread(entry, copy.Get()).IsValid())
+        return false;
+    copy.Release();
+    return true;
+}
+
 CUniqueHandle LaunchWithShell(const char* verb, const wchar_t* file, const wchar_t* parameters, HWND owner)
 {
     // ShellExecuteEx may hand the launch to shell extensions, which Microsoft

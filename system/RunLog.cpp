@@ -1,5 +1,6 @@
 #include "system/RunLog.h"
 
+#include "framework/AfxHandle.h"
 #include "system/TempPath.h"
 
 #include <shlwapi.h>
@@ -22,14 +23,18 @@ HANDLE g_hLogFile = INVALID_HANDLE_VALUE;
 HANDLE g_hLogLock = nullptr;
 volatile LONG g_bLogOff = 0;
 
-bool TakeLogLock()
+// A mutex held by this thread, released when the owner goes.
+typedef CUniqueAny<HANDLE, ReleaseMutex> CHeldMutex;
+
+// The log's lock, held; none (and the log off) when it is not had in time.
+CHeldMutex TakeLogLock()
 {
     const DWORD waited = WaitForSingleObject(g_hLogLock, kLockWaitMs);
     // An abandoned lock is ours now: its holder ended between two lines.
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
-        return true;
+        return CHeldMutex(g_hLogLock);
     InterlockedExchange(&g_bLogOff, 1);
-    return false;
+    return CHeldMutex();
 }
 
 }  // namespace
@@ -37,7 +42,10 @@ bool TakeLogLock()
 void OpenRunLog()
 {
     g_hLogLock = CreateMutexW(nullptr, FALSE, L"DA_Razi run log");
-    if (!g_hLogLock || !TakeLogLock())
+    if (!g_hLogLock)
+        return;
+    const CHeldMutex lock = TakeLogLock();
+    if (!lock.IsValid())
         return;
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kLogFileName);
@@ -52,7 +60,6 @@ void OpenRunLog()
     // file. Shared, so that another copy appends too and may rotate it.
     g_hLogFile = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ReleaseMutex(g_hLogLock);
 }
 
 void LogLine(const char* format, ...)
@@ -81,9 +88,11 @@ void LogLine(const char* format, ...)
     line[length++] = L'\n';
     char utf8[3 * (kLineLength + 2)];
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, line, length, utf8, sizeof(utf8), nullptr, nullptr);
-    if (bytes <= 0 || !TakeLogLock())
+    if (bytes <= 0)
+        return;
+    const CHeldMutex lock = TakeLogLock();
+    if (!lock.IsValid())
         return;
     DWORD written = 0;
     WriteFile(g_hLogFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
-    ReleaseMutex(g_hLogLock);
 }

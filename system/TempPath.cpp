@@ -3,10 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-// The product's fixed names; after the directory's own backslash they make a "\\", which Windows reads as one.
-const wchar_t kManifestFileName[] = L"\\ZIDEVADID.INI";
-const wchar_t kSetupFileName[] = L"\\ZIDEVADID.EXE";
-
 void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName)
 {
     // MAX_PATH + 1: Microsoft's documented largest answer, a full path and its trailing backslash.

@@ -2,17 +2,16 @@
 
 #include <windows.h>
 
-// The installer's two files in the user's temporary directory. Wide, like
-// every path built from that directory: a user name outside the ANSI code
-// page (C:\Users\张伟 on an English Windows) reaches the ANSI functions as
-// question marks, a path that does not exist.
-extern const wchar_t kManifestFileName[];  // "\ZIDEVADID.INI"
-extern const wchar_t kSetupFileName[];     // "\ZIDEVADID.EXE"
+// Paths in the user's temporary directory are wide: a user name outside the
+// ANSI code page (C:\Users\张伟 on an English Windows) reaches the ANSI
+// functions as question marks, a path that does not exist.
 
 const unsigned int kTempPathSize = 520;
 
 // The temporary directory exactly as the system gives it (with its trailing
-// backslash, or empty when it gives none) followed by `fileName`.
+// backslash, or empty when it gives none) followed by `fileName`, which
+// begins with a backslash: after the directory's own it makes a "\\", which
+// Windows reads as one.
 void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName);
 
 typedef BOOL(WINAPI* PathFileExistsFn)(LPCWSTR path);

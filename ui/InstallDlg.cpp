@@ -1,27 +1,15 @@
 #include "ui/InstallDlg.h"
 
-#include "framework/AfxSync.h"
+#include "install/DownloadCallback.h"
+#include "install/InstallStatus.h"
+#include "install/Installation.h"
 #include "res/resource.h"
-#include "system/Launch.h"
 #include "system/ModuleLookUp.h"
-#include "system/Probes.h"
 #include "system/RunLog.h"
-#include "system/TempPath.h"
 #include "system/WideText.h"
-#include "ui/DownloadCallback.h"
-#include "ui/InstallStatus.h"
 #include "ui/StatusLine.h"
 
-#include <utility>
-
 namespace {
-
-// Which install dialog, if any, workers may still read. A worker copies what
-// it needs under this lock; the dialog's destructor takes it too, so a
-// worker never reads a dialog that is being or has been destroyed. Nothing
-// that waits for another thread runs while it is held.
-CProcessCriticalSection g_csDialogLife;
-CInstallDlg* g_pLiveDialog = nullptr;
 
 // The exit fade is defined by its steps, not by time: 3001 unpaced steps of alpha from 255 down to 0.
 const int kFadeSteps = 3000;
@@ -58,50 +46,17 @@ const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
     END_MESSAGE_MAP(),
 };
 
-CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent)
+CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, const wchar_t* setupPath, CWnd* parent)
     : CDialog(IDD_INSTALL_DIALOG, parent), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
       m_rcStatusArea()
 {
-    CCriticalSectionLock life(g_csDialogLife);
-    g_pLiveDialog = this;
-}
-
-CInstallDlg::~CInstallDlg()
-{
-    CCriticalSectionLock life(g_csDialogLife);
-    if (g_pLiveDialog == this)
-        g_pLiveDialog = nullptr;
+    lstrcpynW(m_szSetupPath, setupPath, kTempPathSize);
 }
 
 const AFX_MSGMAP_ENTRY* CInstallDlg::GetMessageMap() const
 {
     return kMessageMap;
-}
-
-bool CInstallDlg::TakeDownloadHandOff(void* dialog, CDownloadHandOff& handOff)
-{
-    CCriticalSectionLock life(g_csDialogLife);
-    const CInstallDlg* live = g_pLiveDialog;
-    if (!dialog || dialog != live)
-        return false;
-    handOff.hDialog = live->m_hWnd;
-    handOff.hProgress = live->m_wndProgress.m_hWnd;
-    WidenAnsiText(live->m_strUrl, handOff.szUrl, sizeof(handOff.szUrl) / sizeof(handOff.szUrl[0]));
-    handOff.pfnPathFileExists = live->m_pfnPathFileExists;
-    return true;
-}
-
-bool CInstallDlg::TakeRunnerHandOff(void* dialog, CRunnerHandOff& handOff)
-{
-    CCriticalSectionLock life(g_csDialogLife);
-    CInstallDlg* live = g_pLiveDialog;
-    if (!dialog || dialog != live)
-        return false;
-    handOff.hDialog = live->m_hWnd;
-    handOff.hVerifiedSetup = std::move(live->m_hVerifiedSetup);
-    handOff.pszVerb = GetLaunchVerb();
-    return true;
 }
 
 void CInstallDlg::DoDataExchange(CDataExchange* pDX)
@@ -166,8 +121,13 @@ BOOL CInstallDlg::SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DW
 
 void CInstallDlg::StartDownload()
 {
-    // Nobody waits for a worker: its handle is closed as soon as it runs.
-    if (StartThread(DownloadThreadProc, this).IsValid()) {
+    SetupDownloadJob job;
+    job.hDialog = m_hWnd;
+    job.hProgress = m_wndProgress.m_hWnd;
+    WidenAnsiText(m_strUrl, job.szUrl, sizeof(job.szUrl) / sizeof(job.szUrl[0]));
+    lstrcpynW(job.szSetupPath, m_szSetupPath, kTempPathSize);
+    job.pfnPathFileExists = m_pfnPathFileExists;
+    if (StartSetupDownload(job)) {
         g_bCancel = 0;
         EnableWindow(GetDlgItem(IDOK), FALSE);
     } else {
@@ -224,8 +184,9 @@ void CInstallDlg::SetStatus(const MessageChar* text)
 
 void CInstallDlg::OnDownloadDone()
 {
-    m_hVerifiedSetup = HoldVerifiedSetup();
-    if (!m_hVerifiedSetup.IsValid()) {
+    // Held from before its check until the runner has taken it over.
+    CUniqueFile verifiedSetup = HoldVerifiedSetup(m_szSetupPath);
+    if (!verifiedSetup.IsValid()) {
         SetStatus(m_texts.m_strVerifyFailed);
         OfferRetry();
         return;
@@ -233,8 +194,8 @@ void CInstallDlg::OnDownloadDone()
 
     SetStatus(m_texts.m_strInstalling);
     SetTopmost(false);
-    if (!StartThread(InstallThreadProc, this).IsValid()) {
-        m_hVerifiedSetup.Reset();
+    if (!StartSetupRun(m_hWnd, verifiedSetup, m_szSetupPath)) {
+        verifiedSetup.Reset();
         OnInstallStatus(STATUS_INSTALL_FAILED, 0);
     }
 }
@@ -286,15 +247,13 @@ LRESULT CInstallDlg::OnPaint(WPARAM, LPARAM)
 {
     if (!IsIconic(m_hWnd))
         return Default();
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hWnd, &paint);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const CPaintDC paint(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.Get()), 0);
     RECT client;
     GetClientRect(m_hWnd, &client);
     const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, m_hIcon);
-    EndPaint(m_hWnd, &paint);
+    DrawIcon(paint.Get(), x, y, m_hIcon);
     return 0;
 }
 
@@ -303,7 +262,7 @@ LRESULT CInstallDlg::OnQueryDragIcon(WPARAM, LPARAM)
     return reinterpret_cast<LRESULT>(m_hIcon);
 }
 
-// In the product's map, yet passed on: the dialog manager turns a close into IDCANCEL, so closing is Exit.
+// Closing the window is Exit: passed on, the dialog manager turns WM_CLOSE into IDCANCEL.
 LRESULT CInstallDlg::OnClose(WPARAM, LPARAM)
 {
     return Default();

@@ -5,30 +5,15 @@
 #include "framework/AfxString.h"
 #include "system/TempPath.h"
 #include "ui/MessageSet.h"
-#include "ui/Workers.h"
 
-// The install dialog: status line, progress bar, Retry and Exit.
+// The install dialog: status line, progress bar, Retry and Exit. It starts
+// each step of the installation (install/Installation.h) and shows what
+// each reports.
 class CInstallDlg : public CDialog {
 public:
-    // `texts` must outlive the dialog; `downloadUrl` is copied.
-    CInstallDlg(const MessageSet& texts, const char* downloadUrl, CWnd* parent);
-    ~CInstallDlg() override;
-
-    // Fill the hand-off of a worker started with `dialog`, while that dialog
-    // is known to exist; false when it exists no more. The runner's takes
-    // over the held setup.
-    static bool TakeDownloadHandOff(void* dialog, CDownloadHandOff& handOff);
-    static bool TakeRunnerHandOff(void* dialog, CRunnerHandOff& handOff);
-
-    // The optional file-existence test for the download worker: null when
-    // shlwapi or its entry is missing, and the old setup then stays.
-    PathFileExistsFn m_pfnPathFileExists;
-    CUniqueModule m_hShlwapi;
-    CUniqueModule m_hUser32;
-    CString m_strUrl;
-    CStatic m_wndStatus;
-    CProgressCtrl m_wndProgress;
-    HICON m_hIcon;
+    // `texts` must outlive the dialog; `downloadUrl` and `setupPath`, where
+    // the setup is downloaded to, are copied.
+    CInstallDlg(const MessageSet& texts, const char* downloadUrl, const wchar_t* setupPath, CWnd* parent);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -54,11 +39,18 @@ private:
 
     static const AFX_MSGMAP_ENTRY kMessageMap[];
 
+    // The optional file-existence test for the download worker: null when
+    // shlwapi or its entry is missing, and the old setup then stays.
+    PathFileExistsFn m_pfnPathFileExists;
+    CUniqueModule m_hShlwapi;
+    CUniqueModule m_hUser32;
+    CString m_strUrl;
+    wchar_t m_szSetupPath[kTempPathSize];
+    CStatic m_wndStatus;
+    CProgressCtrl m_wndProgress;
+    HICON m_hIcon;
     const MessageSet& m_texts;
     RECT m_rcStatusArea;
-    // The verified setup, held open from before its check until the runner
-    // has started it, so that nobody can change it in between.
-    CUniqueFile m_hVerifiedSetup;
 };
 
 // The About box of the system menu.

@@ -1,5 +1,7 @@
 #include "ui/StatusLine.h"
 
+#include "framework/AfxHandle.h"
+
 namespace {
 
 // How a left-aligned static control lays its text out.
@@ -9,15 +11,12 @@ const UINT kStaticTextFormat = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS;
 LONG WrappedHeight(HWND control, const wchar_t* text, LONG width)
 {
     RECT bounds = {0, 0, width, 0};
-    HDC dc = GetDC(control);
-    if (!dc)
+    const CWindowDC dc(control, GetDC(control));
+    if (!dc.Get())
         return 0;
     const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
-    const HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
-    const int height = DrawTextW(dc, text, -1, &bounds, kStaticTextFormat | DT_CALCRECT);
-    if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    const CReplacedObject replaced(dc.Get(), font ? SelectObject(dc.Get(), font) : nullptr);
+    const int height = DrawTextW(dc.Get(), text, -1, &bounds, kStaticTextFormat | DT_CALCRECT);
     return height > 0 ? bounds.bottom - bounds.top : 0;
 }
 

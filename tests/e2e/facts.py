@@ -98,10 +98,10 @@ def dialog_caption(relative, dialog):
 
 def message_slots():
     """The slot names, lower case without "MSG_", in the order of the tables' entries."""
-    members = enumeration("app/MessageSet.h", "MessageSlot")
+    members = enumeration("app/MessageTables.h", "MessageSlot")
     count = members.pop("MSG_SLOT_COUNT", None)
     if sorted(members.values()) != list(range(len(members))) or count != len(members):
-        raise SourceError(os.path.join(SOURCE, "app/MessageSet.h"), "MessageSlot is not 0, 1, ... MSG_SLOT_COUNT")
+        raise SourceError(os.path.join(SOURCE, "app/MessageTables.h"), "MessageSlot is not 0, 1, ... MSG_SLOT_COUNT")
     return [member[len("MSG_"):].lower() for member in sorted(members, key=members.get)]
 
 
@@ -110,9 +110,9 @@ IDC_PROGRESS = defined("res/resource.h", "IDC_PROGRESS")
 IDM_ABOUTBOX = defined("res/resource.h", "IDM_ABOUTBOX")
 ABOUT_CAPTION = dialog_caption("res/DA_Razi.rc", "IDD_ABOUTBOX")
 ABOUT_ITEM = re.search(r'^\s*IDS_ABOUTBOX\s+"([^"]*)"', read_source("res/DA_Razi.rc")[1], re.M).group(1)
-WM_INSTALL_STATUS = defined("ui/InstallStatus.h", "WM_INSTALL_STATUS")
-INSTALL_STATUS_CODES = enumeration("ui/InstallStatus.h", "InstallStatus")
-DOWNLOAD_SILENCE_SECONDS = defined("system/DownloadLimits.h", "kDownloadSilenceLimitMs") / 1000
+WM_INSTALL_STATUS = defined("install/InstallStatus.h", "WM_INSTALL_STATUS")
+INSTALL_STATUS_CODES = enumeration("install/InstallStatus.h", "InstallStatus")
+DOWNLOAD_SILENCE_SECONDS = defined("install/DownloadLimits.h", "kDownloadSilenceLimitMs") / 1000
 SLOTS = message_slots()
 TEXTS = {locale: message_table(relative, SLOTS) for locale, relative in TABLES.items()}
 ENGLISH = TEXTS["en_US.UTF-8"]

@@ -1,5 +1,5 @@
-#include "system/DownloadLimits.h"
-#include "ui/ProgressPercent.h"
+#include "install/DownloadLimits.h"
+#include "install/ProgressPercent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "system/DownloadLimits.h"
-#include "ui/DownloadCallback.h"
+#include "install/DownloadLimits.h"
+#include "install/DownloadCallback.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

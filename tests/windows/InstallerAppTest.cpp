@@ -1,5 +1,5 @@
 #include "app/InstallerApp.h"
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 
 #include <gtest/gtest.h>
 

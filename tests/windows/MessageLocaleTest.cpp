@@ -2,7 +2,7 @@
 // of the language that the locale selects, in UTF-16 whatever the locale's
 // code page.
 #include "app/InstallerApp.h"
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 #include "tests/portable/ExpectedMessages.h"
 #include "tests/portable/TextEncoding.h"
 

@@ -1,6 +1,6 @@
 // The resources of the built exe (its path is the first argument), read back
 // as Windows reads them.
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 #include "framework/AfxHandle.h"
 #include "ui/StatusLine.h"
 

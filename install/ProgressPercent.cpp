@@ -1,4 +1,4 @@
-#include "ui/ProgressPercent.h"
+#include "install/ProgressPercent.h"
 
 int32_t ProgressPercent(uint32_t progress, uint32_t maximum)
 {

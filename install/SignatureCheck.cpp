@@ -1,9 +1,9 @@
-#include "ui/SignatureCheck.h"
+#include "install/SignatureCheck.h"
 
 #include "framework/AfxHandle.h"
 #include "system/OsVersion.h"
 #include "system/RunLog.h"
-#include "ui/SignatureVerdict.h"
+#include "install/SignatureVerdict.h"
 
 #include <softpub.h>
 #include <wincrypt.h>

@@ -1,4 +1,4 @@
-#include "system/AssistantLauncher.h"
+#include "app/AssistantLauncher.h"
 
 #include "system/Launch.h"
 #include "system/Probes.h"

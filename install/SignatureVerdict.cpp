@@ -1,4 +1,4 @@
-#include "ui/SignatureVerdict.h"
+#include "install/SignatureVerdict.h"
 
 #include <cstring>
 

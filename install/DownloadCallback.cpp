@@ -1,7 +1,7 @@
-#include "ui/DownloadCallback.h"
+#include "install/DownloadCallback.h"
 
-#include "system/DownloadLimits.h"
-#include "ui/ProgressPercent.h"
+#include "install/DownloadLimits.h"
+#include "install/ProgressPercent.h"
 
 #include <commctrl.h>
 
@@ -115,9 +115,7 @@ bool CDownloadCallback::KeepWaiting(DWORD nowTick)
         return false;
     // Held by a reference of its own: the stop notification may come from
     // inside Abort and let the stored one go.
-    IBinding* binding = m_pBinding.Get();
-    binding->AddRef();
-    const CUniqueInterface<IBinding> held(binding);
+    const CUniqueInterface<IBinding> held = AddReference(m_pBinding.Get());
     held.Get()->Abort();
     return !m_bStopped;
 }
@@ -153,8 +151,7 @@ STDMETHODIMP CDownloadCallback::OnStartBinding(DWORD, IBinding* binding)
 {
     if (!binding)
         return E_INVALIDARG;
-    binding->AddRef();
-    m_pBinding.Reset(binding);
+    m_pBinding = AddReference(binding);
     return S_OK;
 }
 

@@ -1,4 +1,4 @@
-#include "app/MessageSet.h"
+#include "app/MessageTables.h"
 
 namespace {
 

@@ -1,0 +1,172 @@
+#include "install/Installation.h"
+
+#include "framework/AfxSync.h"
+#include "install/DownloadCallback.h"
+#include "install/InstallStatus.h"
+#include "install/SignatureCheck.h"
+#include "system/Launch.h"
+#include "system/Probes.h"
+#include "system/RunLog.h"
+
+namespace {
+
+// Held by each worker for its whole run, so that two never overlap; the
+// dialog's thread never takes it. Never deleted: a worker may still enter
+// it after the dialog has gone.
+CProcessCriticalSection g_csWorker;
+
+void SendStatus(HWND dialog, InstallStatus status)
+{
+    SendMessageA(dialog, WM_INSTALL_STATUS, status, 0);
+}
+
+bool HasUserLeft()
+{
+    return g_bCancel != 0;
+}
+
+}  // namespace
+
+// Step 1: the download.
+
+namespace {
+
+unsigned __stdcall DownloadSetup(void* handedJob)
+{
+    const CUniqueLocal ownedJob(handedJob);
+    const SetupDownloadJob& job = *static_cast<const SetupDownloadJob*>(handedJob);
+    CCriticalSectionLock lock(g_csWorker);
+    if (HasUserLeft())
+        return 0;
+
+    // Before the apartment, so that it outlives it: leaving the apartment may
+    // still deliver a notification of the binding.
+    CDownloadCallback callback(job.hProgress);
+    const CComApartment apartment;
+    ShowWindow(GetDlgItem(job.hDialog, IDOK), SW_HIDE);
+    ShowWindow(GetDlgItem(job.hDialog, IDCANCEL), SW_HIDE);
+    SendStatus(job.hDialog, STATUS_DOWNLOAD_STARTED);
+
+    DiscardStaleCopy(job.szUrl, job.szSetupPath, job.pfnPathFileExists);
+
+    const DWORD started = GetTickCount();
+    const HRESULT result = callback.Download(job.szUrl, job.szSetupPath);
+    LogLine("setup download from %s: result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl, result,
+            callback.HttpStatus(), callback.BytesWritten(), GetTickCount() - started,
+            callback.EndedBySilence() ? ", aborted after 30 s without data" : "");
+    // A failed, aborted or silent download fails here; what a "successful"
+    // one saved (an error page, a body cut short) the check refuses.
+    SendStatus(job.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
+    return 0;
+}
+
+}  // namespace
+
+bool StartSetupDownload(const SetupDownloadJob& job)
+{
+    return StartWorker(DownloadSetup, &job, sizeof(job));
+}
+
+// Step 2: the hold and the check, on the dialog's thread.
+
+namespace {
+
+// Opens the downloaded setup for reading with read sharing only: others may
+// open it to read or run it (Windows' loader maps a program's file with read
+// access, and the setup reads itself back the same way), but no one may open
+// it to write, delete or rename it while this handle is open. A fresh
+// download is often opened for a moment by others (a virus scanner, say),
+// which makes the open fail with a sharing violation; that is retried for a
+// short while before the file counts as unusable.
+HANDLE OpenSetupWithReadSharing(const wchar_t* path)
+{
+    const int kAttempts = 20;
+    const DWORD kPauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
+            return file;
+        Sleep(kPauseMs);
+    }
+}
+
+}  // namespace
+
+CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath)
+{
+    // Held from before the check until the setup has ended: others may read
+    // it, but nobody can write, delete or rename it, so the bytes that were
+    // verified are the bytes that run.
+    CUniqueFile setup(OpenSetupWithReadSharing(setupPath));
+    if (!setup.IsValid()) {
+        LogLine("setup not held open: error %lu", GetLastError());
+        return CUniqueFile();
+    }
+    if (!VerifySetupSignature(setupPath))
+        return CUniqueFile();
+    return setup;
+}
+
+// Step 3: the setup's run.
+
+namespace {
+
+// What the setup runner is handed: the verified setup's handle is the
+// runner's from the moment it starts.
+struct SetupRunJob {
+    HWND hDialog;
+    HANDLE hVerifiedSetup;
+    const char* pszVerb;
+    wchar_t szSetupPath[kTempPathSize];
+};
+
+unsigned __stdcall RunSetup(void* handedJob)
+{
+    const CUniqueLocal ownedJob(handedJob);
+    const SetupRunJob& job = *static_cast<const SetupRunJob*>(handedJob);
+    // Held until the setup has ended: a running program's file can still be
+    // renamed, and a self-extracting setup reads its payload back by its own
+    // path, so a file put in its place meanwhile would be installed with the
+    // setup's rights.
+    CUniqueFile verifiedSetup(job.hVerifiedSetup);
+    CCriticalSectionLock lock(g_csWorker);
+    if (HasUserLeft())
+        return 0;
+
+    // On behalf of the dialog, which is alive for the whole run and which the
+    // customer has just seen in front, so that the elevation prompt comes to
+    // the front too.
+    const CUniqueHandle setup = LaunchWithShell(job.pszVerb, job.szSetupPath, L"/S", job.hDialog);
+
+    // Not started (or refused elevation), not ended, or ended with an error: failed.
+    InstallStatus outcome = STATUS_INSTALL_FAILED;
+    if (setup.IsValid()) {
+        WaitForSingleObject(setup.Get(), INFINITE);
+        DWORD exitCode = 1;
+        if (GetExitCodeProcess(setup.Get(), &exitCode)) {
+            LogLine("the setup ended with exit code %lu", exitCode);
+            if (exitCode == 0)
+                outcome = STATUS_INSTALL_DONE;
+        } else {
+            LogLine("setup exit code unread: error %lu", GetLastError());
+        }
+    }
+    // Released before the status, so that a Retry's download can replace the file.
+    verifiedSetup.Reset();
+    SendStatus(job.hDialog, outcome);
+    return 0;
+}
+
+}  // namespace
+
+bool StartSetupRun(HWND dialog, CUniqueFile& verifiedSetup, const wchar_t* setupPath)
+{
+    SetupRunJob job = {dialog, verifiedSetup.Get(), GetLaunchVerb(), {}};
+    lstrcpynW(job.szSetupPath, setupPath, kTempPathSize);
+    if (!StartWorker(RunSetup, &job, sizeof(job)))
+        return false;
+    // The runner owns it now: this copy of its value is only forgotten.
+    verifiedSetup.Release();
+    return true;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "framework/AfxHandle.h"
+#include "system/TempPath.h"
+
+#include <windows.h>
+
+// The installation, in its order: a worker downloads the setup and reports;
+// the dialog's thread holds the downloaded file and checks its signature;
+// a worker runs the held setup and reports. The dialog starts each step and
+// shows what each reports (WM_INSTALL_STATUS, install/InstallStatus.h).
+//
+// A worker may outlive the dialog (Exit ends the modal run at once and
+// nobody waits for a worker), so each is handed its own copy of what it
+// needs when it starts, never touches the dialog object, and only sends to
+// the dialog's window: a window that has gone is harmless to send to. Two
+// workers never overlap. A worker that begins after the user has left does
+// nothing.
+
+// What the download worker is handed.
+struct SetupDownloadJob {
+    HWND hDialog;
+    HWND hProgress;
+    wchar_t szUrl[512];  // as the ANSI download functions would read it
+    wchar_t szSetupPath[kTempPathSize];
+    PathFileExistsFn pfnPathFileExists;  // or none; valid while the process runs: shlwapi is also imported
+};
+
+// Step 1: starts the worker that downloads the setup to its path, after
+// hiding Retry and Exit and reporting STATUS_DOWNLOAD_STARTED, and reports
+// STATUS_DOWNLOAD_DONE or STATUS_DOWNLOAD_FAILED. False when it could not
+// be started.
+bool StartSetupDownload(const SetupDownloadJob& job);
+
+// Step 2, on the dialog's thread once the download is done: opens the
+// downloaded setup so that nobody can change, rename or delete it while it
+// is held, then checks its signature. The held file, or none when it cannot
+// be held or its signature is refused.
+CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath);
+
+// Step 3: starts the worker that runs the held setup silently and elevated,
+// on behalf of `dialog`, waits for it and reports STATUS_INSTALL_DONE or
+// STATUS_INSTALL_FAILED. The worker takes `verifiedSetup` over and holds it
+// until the setup has ended; when the worker could not be started, false,
+// and the file stays the caller's.
+bool StartSetupRun(HWND dialog, CUniqueFile& verifiedSetup, const wchar_t* setupPath);
