@@ -2,6 +2,7 @@
 
 #include "framework/AfxSync.h"
 #include "install/DownloadCallback.h"
+#include "install/DownloadLimits.h"
 #include "install/InstallStatus.h"
 #include "install/SignatureCheck.h"
 #include "system/Launch.h"
@@ -49,6 +50,8 @@ unsigned __stdcall DownloadSetup(void* handedJob)
 
     DiscardStaleCopy(job.szUrl, job.szSetupPath, job.pfnPathFileExists);
 
+    // The log line names the silence limit as the support desk reads it.
+    static_assert(kDownloadSilenceLimitMs == 30000, "say the new limit in the line below");
     const DWORD started = GetTickCount();
     const HRESULT result = callback.Download(job.szUrl, job.szSetupPath);
     LogLine("setup download from %s: result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl, result,
