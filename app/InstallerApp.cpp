@@ -4,6 +4,7 @@
 #include "app/MessageTables.h"
 #include "app/UpdateManifest.h"
 #include "app/VersionCompare.h"
+#include "install/Installation.h"
 #include "res/ProductVersion.h"
 #include "system/DllSearch.h"
 #include "system/OsVersion.h"
@@ -112,6 +113,7 @@ BOOL CInstallerApp::InitInstance()
     dialog.DoModal();
     m_pMainWnd = nullptr;
     LogLine("the install dialog has closed");
+    AwaitSetupEnd();
     return FALSE;
 }
 

@@ -29,12 +29,14 @@ unsigned __stdcall FetchManifestThread(void*)
 {
     // The setup's download, without a bar: bound on documented contracts,
     // no copy left in the download cache, and the answer's HTTP status.
-    CDownloadCallback download(nullptr);
+    const CUniqueInterface<CDownloadCallback> download = CDownloadCallback::Create(nullptr);
     const CComApartment apartment;
+    if (!download.IsValid())
+        return 0;
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
-    g_hrManifestFetch = download.Download(kManifestUrl, path);
-    g_dwManifestHttpStatus = download.HttpStatus();
+    g_hrManifestFetch = download.Get()->Download(kManifestUrl, path);
+    g_dwManifestHttpStatus = download.Get()->HttpStatus();
     return 0;
 }
 

@@ -3,7 +3,7 @@
 # exe's own folder first, before any of our code runs; delay-loaded, they are
 # loaded on first use, after the search has been restricted to the system
 # folder.
-set(INSTALLER_DELAY_LOADED comctl32 netapi32 wintrust crypt32)
+set(INSTALLER_DELAY_LOADED comctl32 netapi32 wintrust crypt32 urlmon wininet)
 set(INSTALLER_DELAY_LIBRARIES)
 set(INSTALLER_DELAY_LINK_OPTIONS)
 foreach(dll ${INSTALLER_DELAY_LOADED})

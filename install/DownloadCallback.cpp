@@ -3,7 +3,11 @@
 #include "install/DownloadLimits.h"
 #include "install/ProgressPercent.h"
 
+#include "system/TempPath.h"
+
 #include <commctrl.h>
+
+#include <new>
 
 volatile LONG g_bCancel = 0;
 
@@ -35,8 +39,15 @@ HRESULT LastErrorResult()
 
 }  // namespace
 
+CUniqueInterface<CDownloadCallback> CDownloadCallback::Create(HWND progressBar)
+{
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(CDownloadCallback));
+    return CUniqueInterface<CDownloadCallback>(memory ? new (memory) CDownloadCallback(progressBar) : nullptr);
+}
+
 CDownloadCallback::CDownloadCallback(HWND progressBar)
-    : m_hProgress(progressBar),
+    : m_nReferences(1),
+      m_hProgress(progressBar),
       m_pszPath(nullptr),
       m_nShownPercent(-1),
       m_dwLastReport(GetTickCount()),
@@ -91,10 +102,9 @@ HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path)
 
 bool CDownloadCallback::CreateTargetFile()
 {
-    // Others may open it meanwhile: it counts for nothing until the check
-    // holds it, and by then it is closed here.
-    m_hFile.Reset(CreateFileW(m_pszPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Others may read it meanwhile, but not write it: it counts for nothing
+    // until the check holds it, and by then it is closed here.
+    m_hFile = CreateOwnFile(m_pszPath, GENERIC_WRITE, FILE_SHARE_READ);
     if (!m_hFile.IsValid())
         m_hrWrite = LastErrorResult();
     return m_hFile.IsValid();
@@ -126,25 +136,32 @@ STDMETHODIMP CDownloadCallback::QueryInterface(REFIID iid, void** object)
         return E_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
         *object = static_cast<IBindStatusCallback*>(this);
+        AddRef();
         return S_OK;
     }
     // The URL moniker asks the callback for it to show the answer's status.
     if (IsEqualIID(iid, IID_IHttpNegotiate)) {
         *object = static_cast<IHttpNegotiate*>(this);
+        AddRef();
         return S_OK;
     }
     *object = nullptr;
-    return E_NOTIMPL;
+    return E_NOINTERFACE;
 }
 
 STDMETHODIMP_(ULONG) CDownloadCallback::AddRef()
 {
-    return 0;
+    return static_cast<ULONG>(InterlockedIncrement(&m_nReferences));
 }
 
 STDMETHODIMP_(ULONG) CDownloadCallback::Release()
 {
-    return 0;
+    const LONG left = InterlockedDecrement(&m_nReferences);
+    if (left == 0) {
+        this->~CDownloadCallback();
+        HeapFree(GetProcessHeap(), 0, this);
+    }
+    return static_cast<ULONG>(left);
 }
 
 STDMETHODIMP CDownloadCallback::OnStartBinding(DWORD, IBinding* binding)

@@ -11,17 +11,20 @@
 extern volatile LONG g_bCancel;
 
 // Downloads one address into one file and moves the progress bar meanwhile.
-// Never reference-counted: it lives on the worker's stack, declared before
-// the worker's COM apartment so that it outlives every notification the
-// binding may still deliver.
+// A COM object on the heap with a real reference count: the binding holds
+// a reference of its own and may use it until it lets it go, also after
+// Download has returned on the abort path; the last Release frees it.
 class CDownloadCallback : public IBindStatusCallback, public IHttpNegotiate {
 public:
-    explicit CDownloadCallback(HWND progressBar);
+    // A new callback holding one reference, the caller's; none when memory
+    // is short.
+    static CUniqueInterface<CDownloadCallback> Create(HWND progressBar);
 
     // Downloads `url` into the file at `path` on this thread, which must be
     // in a COM apartment. The file is created anew once the first bytes
     // arrive (or the answer ends empty), so a download that gets nothing
-    // leaves none. Returns once the binding has stopped, with its result: a
+    // leaves none; whatever stood at `path` is removed, never written
+    // through, and others may read the file meanwhile but not write it. Returns once the binding has stopped, with its result: a
     // failure when it failed, was aborted (Exit, or nothing arrived for the
     // silence limit) or the file could not be written. The file is closed on
     // return. With no progress bar (null) it moves none.
@@ -58,8 +61,13 @@ public:
     STDMETHOD(OnResponse)(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override;
 
 private:
+    explicit CDownloadCallback(HWND progressBar);
+    ~CDownloadCallback() = default;  // by the last Release only
+
     // Creates the file at m_pszPath; false, with m_hrWrite set, when it cannot.
     bool CreateTargetFile();
+
+    volatile LONG m_nReferences;
 
     // The bar's window, copied from the dialog: the callback may run after
     // the dialog object has gone.

@@ -16,6 +16,10 @@ namespace {
 // it after the dialog has gone.
 CProcessCriticalSection g_csWorker;
 
+// 1 from the start of a setup run until its runner has let the setup's file
+// go, still holding g_csWorker.
+volatile LONG g_bSetupRunning = 0;
+
 void SendStatus(HWND dialog, InstallStatus status)
 {
     SendMessageA(dialog, WM_INSTALL_STATUS, status, 0);
@@ -40,9 +44,9 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     if (HasUserLeft())
         return 0;
 
-    // Before the apartment, so that it outlives it: leaving the apartment may
-    // still deliver a notification of the binding.
-    CDownloadCallback callback(job.hProgress);
+    // Before the apartment, so that this reference outlives it: leaving the
+    // apartment may still deliver a notification of the binding.
+    const CUniqueInterface<CDownloadCallback> callback = CDownloadCallback::Create(job.hProgress);
     const CComApartment apartment;
     ShowWindow(GetDlgItem(job.hDialog, IDOK), SW_HIDE);
     ShowWindow(GetDlgItem(job.hDialog, IDCANCEL), SW_HIDE);
@@ -53,10 +57,14 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     // The log line names the silence limit as the support desk reads it.
     static_assert(kDownloadSilenceLimitMs == 30000, "say the new limit in the line below");
     const DWORD started = GetTickCount();
-    const HRESULT result = callback.Download(job.szUrl, job.szSetupPath);
+    if (!callback.IsValid()) {
+        SendStatus(job.hDialog, STATUS_DOWNLOAD_FAILED);
+        return 0;
+    }
+    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath);
     LogLine("setup download from %s: result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl, result,
-            callback.HttpStatus(), callback.BytesWritten(), GetTickCount() - started,
-            callback.EndedBySilence() ? ", aborted after 30 s without data" : "");
+            callback.Get()->HttpStatus(), callback.Get()->BytesWritten(), GetTickCount() - started,
+            callback.Get()->EndedBySilence() ? ", aborted after 30 s without data" : "");
     // A failed, aborted or silent download fails here; what a "successful"
     // one saved (an error page, a body cut short) the check refuses.
     SendStatus(job.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
@@ -157,6 +165,7 @@ unsigned __stdcall RunSetup(void* handedJob)
     }
     // Released before the status, so that a Retry's download can replace the file.
     verifiedSetup.Reset();
+    InterlockedExchange(&g_bSetupRunning, 0);
     SendStatus(job.hDialog, outcome);
     return 0;
 }
@@ -167,9 +176,24 @@ bool StartSetupRun(HWND dialog, CUniqueFile& verifiedSetup, const wchar_t* setup
 {
     SetupRunJob job = {dialog, verifiedSetup.Get(), GetLaunchVerb(), {}};
     lstrcpynW(job.szSetupPath, setupPath, kTempPathSize);
+    // Before the runner exists: a process that ends meanwhile waits for it.
+    InterlockedExchange(&g_bSetupRunning, 1);
     if (!StartWorker(RunSetup, &job, sizeof(job)))
         return false;
     // The runner owns it now: this copy of its value is only forgotten.
     verifiedSetup.Release();
     return true;
+}
+
+void AwaitSetupEnd()
+{
+    if (!g_bSetupRunning)
+        return;
+    LogLine("waiting for the setup to end");
+    // The runner holds the lock until it has let the file go; the dialog
+    // has gone, so nothing waits for this thread. A runner that has not yet
+    // taken the lock finds the user gone and launches nothing. No time
+    // bound: the setup's own run is the bound, and ending sooner would let
+    // go of the verified file while the setup still reads it.
+    const CCriticalSectionLock lock(g_csWorker);
 }

@@ -44,3 +44,9 @@ CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath);
 // until the setup has ended; when the worker could not be started, false,
 // and the file stays the caller's.
 bool StartSetupRun(HWND dialog, CUniqueFile& verifiedSetup, const wchar_t* setupPath);
+
+// Before the process ends: returns once no setup started by StartSetupRun
+// still runs. Exit closes the dialog at once, but the runner must go on
+// holding the verified file (and the process its single-instance guard)
+// until the setup has ended.
+void AwaitSetupEnd();

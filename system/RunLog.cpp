@@ -37,6 +37,32 @@ CHeldMutex TakeLogLock()
     return CHeldMutex();
 }
 
+// The log at `path` to append to: the one there when it is a plain file of
+// one name and within its bound; else a new one in its place, after the
+// grown one has been renamed to the old log's name (replacing that). A link
+// that another account left in a shared temporary folder is never written
+// through nor moved, only removed. Not shared for deleting, so that no name
+// can be swapped while the handle is checked and held.
+HANDLE OpenLogToAppend(const wchar_t* path)
+{
+    // Append data only: Windows then writes every write at the end of the
+    // file. Shared for writing, so that another copy appends too.
+    const DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    CUniqueFile log(CreateFileW(path, FILE_APPEND_DATA, kShare, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (log.IsValid() && IsSoleLinkFile(log.Get(), information)) {
+        if (information.nFileSizeHigh == 0 && information.nFileSizeLow <= kRotateAboveBytes)
+            return log.Release();
+        log.Reset();
+        wchar_t oldPath[kTempPathSize];
+        BuildTempFilePath(oldPath, kOldLogFileName);
+        MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
+    }
+    log.Reset();
+    return CreateOwnFile(path, FILE_APPEND_DATA, kShare).Release();
+}
+
 }  // namespace
 
 void OpenRunLog()
@@ -49,17 +75,7 @@ void OpenRunLog()
         return;
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kLogFileName);
-    WIN32_FILE_ATTRIBUTE_DATA existing;
-    if (GetFileAttributesExW(path, GetFileExInfoStandard, &existing) &&
-        (existing.nFileSizeHigh != 0 || existing.nFileSizeLow > kRotateAboveBytes)) {
-        wchar_t oldPath[kTempPathSize];
-        BuildTempFilePath(oldPath, kOldLogFileName);
-        MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
-    }
-    // Append data only: Windows then writes every write at the end of the
-    // file. Shared, so that another copy appends too and may rotate it.
-    g_hLogFile = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_hLogFile = OpenLogToAppend(path);
 }
 
 void LogLine(const char* format, ...)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/AfxHandle.h"
+
 #include <windows.h>
 
 // Paths in the user's temporary directory are wide: a user name outside the
@@ -11,7 +13,9 @@ const unsigned int kTempPathSize = 520;
 // The temporary directory exactly as the system gives it (with its trailing
 // backslash, or empty when it gives none) followed by `fileName`, which
 // begins with a backslash: after the directory's own it makes a "\\", which
-// Windows reads as one.
+// Windows reads as one. Run as SYSTEM (a deployment tool starts it so), it
+// is SYSTEM's own folder where the system has one, not the shared Windows
+// temporary folder that other accounts write in.
 void BuildTempFilePath(wchar_t (&path)[kTempPathSize], const wchar_t* fileName);
 
 typedef BOOL(WINAPI* PathFileExistsFn)(LPCWSTR path);
@@ -20,3 +24,16 @@ typedef BOOL(WINAPI* PathFileExistsFn)(LPCWSTR path);
 // `url` and the file an earlier run left at `path`, so the bytes come from
 // the server. Without a `fileExists` test the leftover file stays.
 void DiscardStaleCopy(const wchar_t* url, const wchar_t* path, PathFileExistsFn fileExists);
+
+// Whether `file` is a plain file of one name: no other hard link reaches it
+// and it is no reparse point (a symbolic link, a junction). What the system
+// says of it goes to `information`.
+bool IsSoleLinkFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information);
+
+// The file at `path` created new for this run, opened for `access` and
+// shared as `share`. Whatever stood at the name (a stale copy, or a link
+// that another account left in a shared folder) is removed first and never
+// written through: the file is created only where the name is free
+// (CREATE_NEW), and the handle is checked to be that file. None, with the
+// last error set, when any of it fails.
+CUniqueFile CreateOwnFile(const wchar_t* path, DWORD access, DWORD share);

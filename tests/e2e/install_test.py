@@ -459,7 +459,7 @@ for _locale in TEXTS:
 # protects none, and its own DLLs' imports ignore the process's DLL search
 # settings, so names that only those pull in (version, imm32, crypt32 for
 # TLS) cannot be planted here without Wine itself loading them.
-PLANTED = ("comctl32", "netapi32", "wintrust")
+PLANTED = ("comctl32", "netapi32", "wintrust", "urlmon", "wininet")
 
 
 def loaded_from(w, folder):

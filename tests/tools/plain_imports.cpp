@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <lm.h>
+#include <urlmon.h>
+#include <wininet.h>
 #include <wintrust.h>
 
 int main()
@@ -12,5 +14,7 @@ int main()
     InitCommonControlsEx(&controls);
     NetApiBufferFree(nullptr);
     WinVerifyTrust(nullptr, nullptr, nullptr);
+    CreateAsyncBindCtx(0, nullptr, nullptr, nullptr);
+    InternetGetConnectedState(nullptr, 0);
     return 0;
 }

@@ -25,13 +25,20 @@ protected:
         g_bCancel = 0;
     }
     int Position() const { return static_cast<int>(SendMessageA(m_bar, PBM_GETPOS, 0, 0)); }
+    CUniqueInterface<CDownloadCallback> NewCallback() const
+    {
+        CUniqueInterface<CDownloadCallback> callback = CDownloadCallback::Create(m_bar);
+        EXPECT_TRUE(callback.IsValid());
+        return callback;
+    }
 
     HWND m_bar = nullptr;
 };
 
 TEST_F(DownloadCallback, MovesTheBarUntilCancelled)
 {
-    CDownloadCallback callback(m_bar);
+    const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
     EXPECT_EQ(S_OK, callback.OnProgress(1, 3, 0, nullptr));
     EXPECT_EQ(33, Position());
     EXPECT_EQ(S_OK, callback.OnProgress(7, 3, 0, nullptr));
@@ -46,7 +53,8 @@ TEST_F(DownloadCallback, MovesTheBarUntilCancelled)
 
 TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheCopy)
 {
-    CDownloadCallback callback(m_bar);
+    const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
     void* object = nullptr;
     EXPECT_EQ(S_OK, callback.QueryInterface(IID_IUnknown, &object));
     EXPECT_EQ(static_cast<IBindStatusCallback*>(&callback), object);
@@ -62,11 +70,12 @@ TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheC
     EXPECT_EQ(404u, callback.HttpStatus());
     for (const IID* other : {&IID_IHttpNegotiate2, &IID_IServiceProvider, &IID_IBinding}) {
         object = &callback;
-        EXPECT_EQ(E_NOTIMPL, callback.QueryInterface(*other, &object));
+        EXPECT_EQ(E_NOINTERFACE, callback.QueryInterface(*other, &object));
         EXPECT_EQ(nullptr, object) << "what is not provided leaves a null pointer";
     }
-    EXPECT_EQ(0u, callback.AddRef());
-    EXPECT_EQ(0u, callback.Release());
+    EXPECT_EQ(5u, callback.AddRef()) << "the owner's reference and one for each interface handed out";
+    for (ULONG left = 4; left >= 1; --left)
+        EXPECT_EQ(left, callback.Release());
     EXPECT_EQ(E_INVALIDARG, callback.OnStartBinding(0, nullptr));
 
     // Asked twice, as a binding may: the same answer, over what was there.
@@ -116,7 +125,8 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimitAndWaitsForItsS
     const DWORD limit = kDownloadSilenceLimitMs;
     CountingBinding binding;
     {
-        CDownloadCallback callback(m_bar);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
         EXPECT_EQ(S_OK, callback.OnStartBinding(0, &binding));
         EXPECT_EQ(2u, binding.references) << "the callback keeps the binding";
         const DWORD reported = GetTickCount();
@@ -132,7 +142,8 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimitAndWaitsForItsS
         EXPECT_EQ(1u, binding.references) << "the binding is let go when it stops";
     }
     {
-        CDownloadCallback callback(m_bar);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
         callback.OnStartBinding(0, &binding);
         callback.OnStopBinding(S_OK, nullptr);
         EXPECT_FALSE(callback.KeepWaiting(GetTickCount())) << "a stopped binding is not waited for";
@@ -140,11 +151,13 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimitAndWaitsForItsS
         EXPECT_EQ(1, binding.aborts) << "a stopped binding is not aborted";
     }
     {
-        CDownloadCallback callback(m_bar);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
         EXPECT_FALSE(callback.KeepWaiting(GetTickCount() + limit * 2)) << "nothing started, nothing to wait for";
     }
     {
-        CDownloadCallback callback(m_bar);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
         callback.OnStartBinding(0, &binding);
         EXPECT_TRUE(callback.KeepWaiting(GetTickCount()));
         InterlockedExchange(&g_bCancel, 1);
@@ -154,10 +167,24 @@ TEST_F(DownloadCallback, AbortsTheBindingOnceAfterTheSilenceLimitAndWaitsForItsS
     EXPECT_EQ(1u, binding.references) << "a binding that never stopped is let go with the callback";
 }
 
+TEST_F(DownloadCallback, LivesWhileTheBindingHoldsItAfterItsOwnerHasGone)
+{
+    CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    IBindStatusCallback* heldByBinding = nullptr;
+    ASSERT_EQ(S_OK, owner.Get()->QueryInterface(IID_IBindStatusCallback, reinterpret_cast<void**>(&heldByBinding)));
+    owner.Reset();
+    // A late notification after Download has returned, as a binding may send.
+    EXPECT_EQ(S_OK, heldByBinding->OnProgress(1, 2, 0, nullptr));
+    EXPECT_EQ(50, Position());
+    EXPECT_EQ(S_OK, heldByBinding->OnStopBinding(E_ABORT, nullptr));
+    EXPECT_EQ(0u, heldByBinding->Release()) << "the last reference frees it";
+}
+
 TEST_F(DownloadCallback, HoldsTheBindingWhileAbortStopsIt)
 {
     CountingBinding binding;
-    CDownloadCallback callback(m_bar);
+    const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
     binding.stopsOnAbort = &callback;
     callback.OnStartBinding(0, &binding);
     EXPECT_FALSE(callback.KeepWaiting(GetTickCount() + kDownloadSilenceLimitMs * 2)) << "stopped by the abort";
@@ -209,7 +236,8 @@ TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
     };
     for (const Case& c : cases) {
         DeleteFileW(target.c_str());
-        CDownloadCallback callback(m_bar);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+    CDownloadCallback& callback = *owner.Get();
         const HRESULT result = callback.Download(c.url.c_str(), c.path.c_str());
         EXPECT_EQ(c.succeeds, SUCCEEDED(result)) << std::hex << result;
         if (!c.succeeds)
