@@ -44,7 +44,8 @@ def expect_install_dialog(w, locale="en_US.UTF-8"):
 # Wine 8's urlmon drops an error that wininet reports after the headers
 # (a reset seen by its asynchronous read): it prints this fixme and never
 # ends the binding, so no OnStopBinding comes and only the fetch's own bound
-# ends the wait. Windows ends such a binding with a failure.
+# ends the wait. Microsoft documents OnStopBinding as always called, whether
+# the bind succeeded, failed or was aborted: on Windows the log names the error.
 WINE_DROPS_BODY_ERROR = "fixme:urlmon:HttpProtocol_on_error Not handling error"
 MANIFEST_BOUND = "no answer within 20 s"
 
