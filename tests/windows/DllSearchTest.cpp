@@ -77,6 +77,29 @@ TEST(DllSearch, DelayLoadsComeFromTheSystemFolder)
     }
 }
 
+// The path is built in a MAX_PATH buffer: a name that leaves room for the
+// terminator after the system folder and its backslash loads, one character
+// more is refused. Both files exist in the (throwaway) system folder, so a
+// refusal is the hook's, not a missing file's.
+TEST(DllSearch, DelayLoadPathFillsItsBufferExactly)
+{
+    const std::string exeSide = Folder(ModulePath(nullptr)) + "\\planted.dll";
+    const size_t longestName = MAX_PATH - 1 - SystemFolder().size() - 1;
+    for (const size_t length : {longestName, longestName + 1}) {
+        const std::string name = std::string(length - 4, 'b') + ".dll";
+        const std::string copy = SystemFolder() + "\\" + name;
+        ASSERT_TRUE(CopyFileA(exeSide.c_str(), copy.c_str(), TRUE)) << GetLastError() << " " << copy;
+        DelayLoadInfo info = {};
+        info.cb = sizeof(info);
+        info.szDll = name.c_str();
+        HMODULE module = reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(dliNotePreLoadLibrary, &info));
+        EXPECT_EQ(length == longestName, module != nullptr) << "a name of " << length << " characters";
+        if (module)
+            FreeLibrary(module);
+        DeleteFileA(copy.c_str());
+    }
+}
+
 // A program whose manifest asks for common controls 6 gets them where it
 // delay-loads comctl32: from the assembly, not the system folder's older copy.
 TEST(DllSearch, DelayLoadsTheAssemblyTheManifestBindsTheDllTo)
