@@ -79,9 +79,11 @@ bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadU
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
     DiscardStaleCopy(kManifestUrl, path, PathFileExistsW);
-    if (!DownloadManifest())
-        return false;
+    return DownloadManifest() && ReadUpdateManifest(path, version, downloadUrl);
+}
 
+bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize], CString& downloadUrl)
+{
     // An error page saved in its place (a 404, a proxy's refusal) has neither value.
     if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {
         LogLine("manifest refused: no [version] version value");

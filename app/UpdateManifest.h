@@ -9,3 +9,9 @@ const unsigned int kVersionBufferSize = 32;
 // and the setup's address into `downloadUrl`. False, with `downloadUrl`
 // unchanged, when either step fails.
 bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadUrl);
+
+// Reads the manifest at `path`: the offered version into `version` and the
+// setup's address into `downloadUrl`, each as ANSI text cut at a whole
+// character to fit its buffer. False, with `downloadUrl` unchanged, when
+// either is absent or empty.
+bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize], CString& downloadUrl);

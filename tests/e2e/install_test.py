@@ -491,7 +491,7 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
         assert loaded_from(w, folder) == ["da_razi.exe"], loaded_from(w, folder)
 
         # The same folder does catch a program that imports them the usual way
-        # (which then fails to start, the planted copies exporting nothing).
+        # (which then fails to start, the planted copies exporting none of its imports).
         w.installer = os.path.join(folder, "plain_imports.exe")
         w.start_installer(channels=",+loaddll")
         caught = {"plain_imports.exe"} | {name + ".dll" for name in PLANTED}

@@ -41,11 +41,22 @@ def expect_install_dialog(w, locale="en_US.UTF-8"):
     return dialog
 
 
+# Wine 8's urlmon drops an error that wininet reports after the headers
+# (a reset seen by its asynchronous read): it prints this fixme and never
+# ends the binding, so no OnStopBinding comes and only the fetch's own bound
+# ends the wait. Microsoft documents OnStopBinding as always called, whether
+# the bind succeeded, failed or was aborted: on Windows the log names the error.
+WINE_DROPS_BODY_ERROR = "fixme:urlmon:HttpProtocol_on_error Not handling error"
+MANIFEST_BOUND = "no answer within 20 s"
+
+
 def expect_silent_end(cause=None, **settings):
     """A run that ends without a window; one of its log's last two lines
-    names `cause` (or one of the causes in a tuple)."""
+    names `cause` (or one of the causes in a tuple), or, where Wine's trace
+    shows that it dropped the transfer's error, the fetch's bound, and then
+    only that."""
     with World(**settings) as w:
-        installer = w.start_installer()
+        installer = w.start_installer(channels=",fixme+urlmon")
         w.expect_quiet_end(installer)
         assert not w.assistant_runs(), w.assistant_runs()
         assert not w.shell_launches()
@@ -53,7 +64,9 @@ def expect_silent_end(cause=None, **settings):
             log = w.run_log()
             assert log[0].startswith("DA_Razi ") and "build" in log[0] and "code page" in log[0], log
             causes = cause if isinstance(cause, tuple) else (cause,)
-            assert any(text in line for text in causes for line in log[-2:]), (cause, log)
+            if WINE_DROPS_BODY_ERROR in w.trace():
+                causes = (MANIFEST_BOUND,)
+            assert any(text in line for text in causes for line in log[-2:]), (causes, log)
 
 
 # -- runs that end silently before any window --------------------------------
@@ -65,10 +78,11 @@ SILENT = {
     "no_server": dict(server=False, cause="download result 0x800c0008"),
     "manifest_404": dict(manifest_fault="404", cause="HTTP status 404"),
     "manifest_500": dict(manifest_fault="500", cause="HTTP status 500"),
-    # Reset at once, or after part of the manifest, which then lacks its address.
+    # Reset at once, or after part of the manifest, which then lacks its address
+    # (Wine takes a reset its read meets at once for the end of the body).
     "manifest_reset": dict(manifest_fault="reset", cause=("download result 0x800c0008", NO_ADDRESS)),
     # Nothing after the headers: the fetch gives up in bounded time.
-    "manifest_stall": dict(manifest_fault="stall", cause="no answer within 20 s"),
+    "manifest_stall": dict(manifest_fault="stall", cause=MANIFEST_BOUND),
     "manifest_untrusted_certificate": dict(certificate="untrusted", cause="download result 0x800c0019"),
     "manifest_without_download_section": dict(manifest_text="[version]\r\nversion=9.0.0.0\r\n", cause=NO_ADDRESS),
     "manifest_empty_version": dict(manifest_text=manifest(version=""), cause=NO_VERSION),

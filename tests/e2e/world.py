@@ -500,6 +500,14 @@ class World:
             debug += ",+relay"
         return self._spawn(["wine", self.installer], debug=debug, stdout=subprocess.DEVNULL, stderr=stderr)
 
+    def trace(self):
+        """Wine's trace of the installer's runs, with the channels they asked for."""
+        try:
+            with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+                return f.read()
+        except FileNotFoundError:
+            return ""
+
     def relayed_calls(self, function):
         """The arguments, as hexadecimal texts, of each relayed call of `function`."""
         with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:

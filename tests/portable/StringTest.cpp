@@ -34,6 +34,12 @@ TEST(CString, CopiesAssignsAndAppends)
     EXPECT_TRUE(b.IsEmpty());
     a.Empty();
     EXPECT_STREQ("", a);
+    EXPECT_EQ(0, a.GetLength());
+    EXPECT_TRUE(a.IsEmpty());
+    // What follows an emptied text starts from nothing, not from its old length.
+    a += "x";
+    EXPECT_STREQ("x", a);
+    EXPECT_EQ(1, a.GetLength());
 }
 
 TEST(CString, TakesItsOwnTextAsSource)

@@ -78,4 +78,24 @@ TEST(UniqueHandle, ChangesOwnerByMoveAndIsClosedOnce)
     EXPECT_EQ(2, g_closed) << "each handle is closed exactly once";
 }
 
+// CreateFile answers INVALID_HANDLE_VALUE when it fails, never null.
+TEST(UniqueHandle, FileOwnsNothingAtInvalidHandleValue)
+{
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CUniqueFile().Get());
+    const CUniqueFile missing(
+        CreateFileW(L"C:\\no-such-folder\\no-such-file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, missing.Get());
+    EXPECT_FALSE(missing.IsValid());
+
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, folder));
+    const std::wstring path = std::wstring(folder) + L"unique-file.tmp";
+    CUniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                 nullptr));
+    ASSERT_TRUE(file.IsValid()) << GetLastError();
+    file.Reset();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << "Reset closes the file";
+    EXPECT_FALSE(file.IsValid());
+}
+
 }  // namespace

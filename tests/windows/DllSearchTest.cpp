@@ -29,6 +29,38 @@ std::string SystemFolder()
     return path;
 }
 
+// Where SetDefaultDllDirectories is missing, the search is the standard one,
+// which begins in the exe's folder. A delay-loaded DLL's own imports must
+// still come from the system folder: loaded by full path with
+// LOAD_WITH_ALTERED_SEARCH_PATH, its imports are searched for in its own
+// folder in place of the exe's. planted_importer.dll imports planted.dll,
+// one copy of which lies beside this exe.
+TEST(DllSearch, ADelayLoadedDllTakesItsImportsFromItsOwnFolder)
+{
+    const std::string exeFolder = Folder(ModulePath(nullptr));
+    HMODULE unrestricted = LoadLibraryA("planted.dll");
+    if (!unrestricted)
+        GTEST_SKIP() << "the DLL search is restricted already; the windows_dll_search run is not";
+    FreeLibrary(unrestricted);
+    ASSERT_EQ(nullptr, GetModuleHandleA("planted.dll"));
+
+    const char* const names[] = {"planted.dll", "planted_importer.dll"};
+    for (const char* name : names)
+        ASSERT_TRUE(CopyFileA((exeFolder + "\\" + name).c_str(), (SystemFolder() + "\\" + name).c_str(), TRUE))
+            << name << " " << GetLastError();
+    DelayLoadInfo info = {};
+    info.cb = sizeof(info);
+    info.szDll = "planted_importer.dll";
+    HMODULE importer = reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(dliNotePreLoadLibrary, &info));
+    EXPECT_NE(nullptr, importer);
+    if (importer) {
+        EXPECT_STRCASEEQ(SystemFolder().c_str(), Folder(ModulePath(GetModuleHandleA("planted.dll"))).c_str());
+        FreeLibrary(importer);
+    }
+    for (const char* name : names)
+        DeleteFileA((SystemFolder() + "\\" + name).c_str());
+}
+
 // The tests' build puts planted.dll (a DLL of no use) beside this exe.
 TEST(DllSearch, NamesNextToTheExeAreNotFoundOnceRestricted)
 {
@@ -74,6 +106,29 @@ TEST(DllSearch, DelayLoadsComeFromTheSystemFolder)
             EXPECT_STRCASEEQ(SystemFolder().c_str(), Folder(ModulePath(module)).c_str());
             FreeLibrary(module);
         }
+    }
+}
+
+// The path is built in a MAX_PATH buffer: a name that leaves room for the
+// terminator after the system folder and its backslash loads, one character
+// more is refused. Both files exist in the (throwaway) system folder, so a
+// refusal is the hook's, not a missing file's.
+TEST(DllSearch, DelayLoadPathFillsItsBufferExactly)
+{
+    const std::string exeSide = Folder(ModulePath(nullptr)) + "\\planted.dll";
+    const size_t longestName = MAX_PATH - 1 - SystemFolder().size() - 1;
+    for (const size_t length : {longestName, longestName + 1}) {
+        const std::string name = std::string(length - 4, 'b') + ".dll";
+        const std::string copy = SystemFolder() + "\\" + name;
+        ASSERT_TRUE(CopyFileA(exeSide.c_str(), copy.c_str(), TRUE)) << GetLastError() << " " << copy;
+        DelayLoadInfo info = {};
+        info.cb = sizeof(info);
+        info.szDll = name.c_str();
+        HMODULE module = reinterpret_cast<HMODULE>(__pfnDliNotifyHook2(dliNotePreLoadLibrary, &info));
+        EXPECT_EQ(length == longestName, module != nullptr) << "a name of " << length << " characters";
+        if (module)
+            FreeLibrary(module);
+        DeleteFileA(copy.c_str());
     }
 }
 

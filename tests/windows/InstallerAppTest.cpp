@@ -1,7 +1,10 @@
 #include "app/InstallerApp.h"
 #include "app/MessageTables.h"
+#include "app/UpdateManifest.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -40,6 +43,72 @@ TEST(InstallerApp, HoldsTheMutexUntilExitInstance)
     EXPECT_EQ(0, app.ExitInstance());
     EXPECT_EQ(nullptr, app.m_hMutex.Get());
     EXPECT_FALSE(MutexExists());
+}
+
+std::string Ansi(const std::wstring& text)
+{
+    std::string ansi(text.size() * 2, '\0');
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0],
+                                           static_cast<int>(ansi.size()), nullptr, nullptr);
+    ansi.resize(static_cast<size_t>(length));
+    return ansi;
+}
+
+// A Chinese server publishes its manifest in its code page; each value is
+// cut to its buffer (31 and 511 bytes of text) at a whole character, never
+// between the two bytes of one.
+TEST(UpdateManifest, ReadsEachValueCutToItsBufferAtAWholeCharacter)
+{
+    if (GetACP() != 936)
+        GTEST_SKIP() << "needs the double-byte code page 936, which the windows_zh_CN run has";
+    const wchar_t kDoubleByte = L'\x4E2D';
+    const std::wstring url = L"https://localhost:8443/setup.exe";
+    const struct {
+        std::wstring version;
+        std::wstring address;
+        bool read;
+        size_t versionKept;  // characters
+        size_t addressKept;
+    } cases[] = {
+        {L"1.0.0.12", url, true, 8, url.size()},
+        {std::wstring(15, kDoubleByte), url, true, 15, url.size()},
+        {std::wstring(16, kDoubleByte), url, true, 15, url.size()},
+        {L"a" + std::wstring(15, kDoubleByte), url, true, 16, url.size()},
+        {L"a" + std::wstring(16, kDoubleByte), url, true, 16, url.size()},
+        {std::wstring(31, L'9'), url, true, 31, url.size()},
+        {std::wstring(40, L'9'), url, true, 31, url.size()},
+        {L"1", std::wstring(255, kDoubleByte), true, 1, 255},
+        {L"1", std::wstring(256, kDoubleByte), true, 1, 255},
+        {L"1", L"a" + std::wstring(255, kDoubleByte), true, 1, 256},
+        {L"1", std::wstring(600, L'a'), true, 1, 511},
+        {L"", url, false, 0, 0},
+        {L"1", L"", false, 0, 0},
+    };
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, folder));
+    const std::wstring path = std::wstring(folder) + L"manifest-test.ini";
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        const auto& c = cases[i];
+        const std::string text =
+            Ansi(L"[Version]\r\nversion=" + c.version + L"\r\n[download]\r\nAddress=" + c.address + L"\r\n");
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        DWORD written = 0;
+        const BOOL wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+        ASSERT_TRUE(wrote);
+
+        char version[kVersionBufferSize] = {};
+        CString downloadUrl("before");
+        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), version, downloadUrl)) << "case " << i;
+        if (c.read) {
+            EXPECT_EQ(Ansi(c.version.substr(0, c.versionKept)), version) << "case " << i;
+            EXPECT_EQ(Ansi(c.address.substr(0, c.addressKept)), static_cast<const char*>(downloadUrl)) << "case " << i;
+        } else {
+            EXPECT_STREQ("before", downloadUrl) << "case " << i;
+        }
+    }
+    DeleteFileW(path.c_str());
 }
 
 }  // namespace
