@@ -189,12 +189,14 @@ void CInstallDlg::OfferRetry(const MessageChar* failureText)
 }
 
 // The focus is moved before the new text is announced, so that a screen
-// reader reads the outcome and then the button that Enter presses. Sent,
-// not posted: this thread runs nothing else meanwhile that moves the focus,
-// and WM_NEXTDLGCTL also makes the button the default one (its border,
-// and the dialog's default identifier that Enter uses).
+// reader reads the outcome and then the button that Enter presses.
+// DM_SETDEFID makes the button the dialog's default, which Enter presses
+// wherever the focus is (the template's default is Retry, hidden after
+// success); WM_NEXTDLGCTL then moves the focus and the default border to it.
+// Sent, not posted: this thread moves the focus nowhere else meanwhile.
 void CInstallDlg::FocusButton(int id)
 {
+    SendMessage(DM_SETDEFID, id);
     SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(id)), TRUE);
 }
 
