@@ -242,8 +242,8 @@ class Window:
             (other.caption, other.topmost, other.icon, other.focus, other.default, other.controls)
 
     def __repr__(self):
-        return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s)" % (
-            self.caption, self.text, self.status, self.progress, self.icon, self.buttons())
+        return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s, focus=%s, default=%s)" % (
+            self.caption, self.text, self.status, self.progress, self.icon, self.buttons(), self.focus, self.default)
 
 
 class World:
