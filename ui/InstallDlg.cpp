@@ -113,6 +113,8 @@ BOOL CInstallDlg::OnInitDialog()
     CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                      reinterpret_cast<void**>(m_accProps.Receive()));
     // The bar's name says what it measures; its template text is no name.
+    // The method only reads the text (LPCWSTR in its documentation; the
+    // SDK's header here drops the const).
     if (m_accProps.IsValid())
         m_accProps.Get()->SetHwndPropStr(m_wndProgress.m_hWnd, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME,
                                          const_cast<wchar_t*>(m_texts.m_strDownloading));
