@@ -16,6 +16,12 @@ const int kFadeSteps = 3000;
 const int kFadeStart = 255 * kFadeSteps;
 const int kFadeDecrement = 255;
 
+// UI Automation's LiveSetting property and its values (Polite, Assertive),
+// which the SDK's headers here do not carry.
+const GUID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+const LONG kLivePolite = 1;
+const LONG kLiveAssertive = 2;
+
 // A status's name for the log, in English whatever language it is shown in.
 const wchar_t* StatusName(const MessageSet& texts, const MessageChar* text)
 {
@@ -101,6 +107,18 @@ BOOL CInstallDlg::OnInitDialog()
     GetWindowRect(m_wndStatus.m_hWnd, &m_rcStatusArea);
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_rcStatusArea), 2);
 
+    // Direct annotation: oleacc is created through COM from its registered
+    // path in the system folder, never imported, so no planted copy loads.
+    // Without the service (Wine has only stubs) the dialog works unannotated.
+    CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                     reinterpret_cast<void**>(m_accProps.Receive()));
+    // The bar's name says what it measures; its template text is no name.
+    // The method only reads the text (LPCWSTR in its documentation; the
+    // SDK's header here drops the const).
+    if (m_accProps.IsValid())
+        m_accProps.Get()->SetHwndPropStr(m_wndProgress.m_hWnd, OBJID_CLIENT, CHILDID_SELF, PROPID_ACC_NAME,
+                                         const_cast<wchar_t*>(m_texts.m_strDownloading));
+
     m_wndProgress.SetRange(0, 100);
     SetStatus(m_texts.m_strConnecting);
     StartDownload();
@@ -131,8 +149,7 @@ void CInstallDlg::StartDownload()
         g_bCancel = 0;
         EnableWindow(GetDlgItem(IDOK), FALSE);
     } else {
-        SetStatus(m_texts.m_strSystemError);
-        OfferRetry();
+        OfferRetry(m_texts.m_strSystemError);
     }
 }
 
@@ -162,13 +179,27 @@ void CInstallDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-void CInstallDlg::OfferRetry()
+void CInstallDlg::OfferRetry(const MessageChar* failureText)
 {
     // Every failure text asks the customer to retry: the download worker hid
     // both buttons, so they are shown again for the customer to act on.
     EnableWindow(GetDlgItem(IDOK), TRUE);
     ShowWindow(GetDlgItem(IDOK), SW_SHOW);
     ShowWindow(GetDlgItem(IDCANCEL), SW_SHOW);
+    FocusButton(IDOK);
+    SetStatus(failureText, true);
+}
+
+// The focus is moved before the new text is announced, so that a screen
+// reader reads the outcome and then the button that Enter presses.
+// DM_SETDEFID makes the button the dialog's default, which Enter presses
+// wherever the focus is (the template's default is Retry, hidden after
+// success); WM_NEXTDLGCTL then moves the focus and the default border to it.
+// Sent, not posted: this thread moves the focus nowhere else meanwhile.
+void CInstallDlg::FocusButton(int id)
+{
+    SendMessage(DM_SETDEFID, id);
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(id)), TRUE);
 }
 
 void CInstallDlg::SetTopmost(bool topmost)
@@ -176,10 +207,24 @@ void CInstallDlg::SetTopmost(bool topmost)
     SetWindowPos(m_hWnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void CInstallDlg::SetStatus(const MessageChar* text)
+// The status line is a live region, as Microsoft's Accessibility Insights
+// page "Win32: A screen reader isn't announcing an update to a status
+// string or error string" shows: its LiveSetting annotated through
+// IAccPropServices::SetHwndProp, then EVENT_OBJECT_LIVEREGIONCHANGED raised
+// on it after each new text, so that a screen reader reads it out wherever
+// the user is.
+void CInstallDlg::SetStatus(const MessageChar* text, bool urgent)
 {
     LogLine("the dialog shows: %s", StatusName(m_texts, text));
-    ShowStatusText(m_wndStatus.m_hWnd, m_rcStatusArea, text);
+    const HWND status = m_wndStatus.m_hWnd;
+    if (m_accProps.IsValid()) {
+        VARIANT liveSetting = {};
+        liveSetting.vt = VT_I4;
+        liveSetting.lVal = urgent ? kLiveAssertive : kLivePolite;
+        m_accProps.Get()->SetHwndProp(status, OBJID_CLIENT, CHILDID_SELF, kLiveSettingProperty, liveSetting);
+    }
+    ShowStatusText(status, m_rcStatusArea, text);
+    NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, status, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void CInstallDlg::OnDownloadDone()
@@ -187,8 +232,7 @@ void CInstallDlg::OnDownloadDone()
     // Held from before its check until the runner has taken it over.
     CUniqueFile verifiedSetup = HoldVerifiedSetup(m_szSetupPath);
     if (!verifiedSetup.IsValid()) {
-        SetStatus(m_texts.m_strVerifyFailed);
-        OfferRetry();
+        OfferRetry(m_texts.m_strVerifyFailed);
         return;
     }
 
@@ -204,9 +248,8 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
 {
     switch (code) {
     case STATUS_DOWNLOAD_FAILED:
-        OfferRetry();
         m_wndProgress.SetPos(0);
-        SetStatus(m_texts.m_strDownloadFailed);
+        OfferRetry(m_texts.m_strDownloadFailed);
         break;
     case STATUS_DOWNLOAD_DONE:
         OnDownloadDone();
@@ -215,8 +258,7 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
         SetStatus(m_texts.m_strDownloading);
         break;
     case STATUS_INSTALL_FAILED:
-        SetStatus(m_texts.m_strSystemError);
-        OfferRetry();
+        OfferRetry(m_texts.m_strSystemError);
         SetTopmost(true);
         break;
     case STATUS_INSTALL_DONE:
@@ -224,6 +266,7 @@ LRESULT CInstallDlg::OnInstallStatus(WPARAM code, LPARAM)
         ShowWindow(GetDlgItem(IDC_PROGRESS), SW_HIDE);
         SetDlgItemTextW(m_hWnd, IDCANCEL, m_texts.m_strFinish);
         ShowWindow(GetDlgItem(IDCANCEL), SW_SHOW);
+        FocusButton(IDCANCEL);
         SetStatus(m_texts.m_strInstalled);
         UpdateWindow(m_hWnd);
         break;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <windows.h>
+#include <oleacc.h>
+
 #include "framework/AfxDialog.h"
 #include "framework/AfxHandle.h"
 #include "framework/AfxString.h"
@@ -32,10 +35,13 @@ private:
     BOOL SetLayeredAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
     void StartDownload();
     void OnDownloadDone();
-    // Retry, enabled, and Exit, after a failure.
-    void OfferRetry();
+    // A failure: `failureText`, with Retry, enabled and focused, and Exit.
+    void OfferRetry(const MessageChar* failureText);
+    // Moves the keyboard focus to the visible button `id` that carries on.
+    void FocusButton(int id);
     void SetTopmost(bool topmost);
-    void SetStatus(const MessageChar* text);
+    // `urgent` interrupts a screen reader; otherwise it waits its turn.
+    void SetStatus(const MessageChar* text, bool urgent = false);
 
     static const AFX_MSGMAP_ENTRY kMessageMap[];
 
@@ -51,6 +57,11 @@ private:
     HICON m_hIcon;
     const MessageSet& m_texts;
     RECT m_rcStatusArea;
+    // What screen readers are told beyond the controls themselves; null
+    // where the system has no annotation service. Released before the
+    // apartment is left.
+    CComApartment m_apartment;
+    CUniqueInterface<IAccPropServices> m_accProps;
 };
 
 // The About box of the system menu.

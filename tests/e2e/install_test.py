@@ -11,8 +11,8 @@ import sys
 import time
 
 import world
-from facts import (ABOUT_CAPTION, ABOUT_ITEM, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDM_ABOUTBOX,
-                   INSTALL_STATUS_CODES, TEXTS, WM_INSTALL_STATUS)
+from facts import (ABOUT_CAPTION, ABOUT_ITEM, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDC_STATUS,
+                   IDM_ABOUTBOX, INSTALL_STATUS_CODES, TEXTS, WM_INSTALL_STATUS)
 from startup_test import expect_box, main
 from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
 
@@ -276,6 +276,72 @@ def retry_downloads_again_with_the_buttons_hidden():
         assert not again.controls[IDOK]["visible"] and not again.controls[IDOK]["enabled"], again.controls
         w.driver("close", 5000)
         w.wait_exit(installer)
+
+
+# -- with the keyboard alone, and with a screen reader -------------------------
+
+VK_TAB, VK_RETURN, VK_ESCAPE = 0x09, 0x0D, 0x1B
+OBJID_CLIENT, CHILDID_SELF = -4, 0
+# UI Automation's LiveSetting (Polite 1, Assertive 2) and MSAA's Name.
+LIVE_SETTING, POLITE, ASSERTIVE = "c12bcd8e-2a8e-4950-8ae7-3625111d58eb", 1, 2
+ACCESSIBLE_NAME = "608d3df8-8128-4aa7-a428-f55e49267291"
+# Each outcome: its text's slot, its name in the log, the world that reaches it.
+OUTCOMES = (
+    ("download_failed", "download failed",
+     dict(manifest_text=world.manifest(address="https://localhost:8444/pweb/download/setup.exe"))),
+    ("verify_failed", "verify failed", dict(setup="unsigned")),
+    ("system_error", "install failed", dict(setup_behaviour="1 0")),
+    ("installed", "installed", {}),
+)
+FAILURES = ("download failed", "verify failed", "install failed")
+
+
+def finish_with_the_keyboard(slot, logged, settings):
+    """After the outcome, the focus is on the button that carries on and is
+    the default; Tab runs over the visible buttons only; Enter, sent to the
+    focused control, presses it (a failure's Retry reaches the outcome again)
+    and Esc exits. A listener in another process, as a screen reader, hears
+    the status line announce each new text, urgently for a failure."""
+    carry_on = IDCANCEL if slot == "installed" else IDOK
+    with World(**settings) as w:
+        listening = w.start_listener()
+        installer = open_dialog(w, channels=",fixme+oleacc")
+        attempts = 1 if slot == "installed" else 2
+        for attempt in range(1, attempts + 1):
+            world.wait_until(lambda: w.run_log().count("the dialog shows: " + logged) == attempt, 60,
+                             "outcome %d: %s" % (attempt, logged), lambda: w.run_log()[-3:])
+            shown = w.wait_status(EN[slot])
+            assert (shown.focus, shown.default) == (carry_on, carry_on), (attempt, shown.focus, shown.default)
+            if slot != "installed":
+                for focus in (IDCANCEL, IDOK):
+                    w.key(VK_TAB)
+                    w.wait_for(lambda win: win.focus == focus, 10, what="Tab to move the focus to %d" % focus)
+            if attempt < attempts:
+                w.key(VK_RETURN)
+                world.wait_until(lambda: "Retry pressed" in w.run_log(), 20, "Enter to press Retry",
+                                 lambda: w.run_log()[-3:])
+        w.key(VK_RETURN if slot == "installed" else VK_ESCAPE)
+        assert w.wait_exit(installer, 20) == 0, "the key did not end the installer"
+
+        log = w.run_log()
+        statuses = [line[len("the dialog shows: "):] for line in log if line.startswith("the dialog shows: ")]
+        events = w.live_events(listening)
+        # Read when the event arrives, a text may already be the next one.
+        assert [event[:3] for event in events] == [(IDC_STATUS, OBJID_CLIENT, CHILDID_SELF)] * len(statuses), \
+            (events, statuses)
+        assert events[-1][3] == EN[slot], events
+        annotations = w.annotations()
+        live = [(window, value) for window, prop, value in annotations if prop == LIVE_SETTING]
+        assert [value for _, value in live] == [ASSERTIVE if s in FAILURES else POLITE for s in statuses], \
+            (live, statuses)
+        names = [(window, value) for window, prop, value in annotations if prop == ACCESSIBLE_NAME]
+        assert [value for _, value in names] == [EN["downloading"]], annotations
+        assert len({window for window, _ in live}) == 1 and names[0][0] != live[0][0], annotations
+
+
+for _slot, _logged, _settings in OUTCOMES:
+    SCENARIOS["keyboard_and_screen_reader_finish_after_%s" % _logged.replace(" ", "_")] = \
+        lambda slot=_slot, logged=_logged, settings=_settings: finish_with_the_keyboard(slot, logged, settings)
 
 
 def near(point, other):

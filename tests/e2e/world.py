@@ -186,6 +186,8 @@ class Window:
         self.enabled = True
         self.rect = (0, 0, 0, 0)
         self.owner = None  # the owner window's caption
+        self.focus = None  # the control with the keyboard focus: its id, "dialog" or "none"
+        self.default = None  # the id of the button that Enter presses, 0 for none
         for line in lines:
             word, _, rest = line.partition(" ")
             if word == "handle":
@@ -202,6 +204,10 @@ class Window:
                 self.owner = None if rest == "none" else rest
             elif word == "icon":
                 self.icon = rest
+            elif word == "focus":
+                self.focus = int(rest) if rest.lstrip("-").isdigit() else rest
+            elif word == "default":
+                self.default = int(rest)
             elif word == "progress":
                 self.progress = int(rest.split()[1])
             elif word == "control":
@@ -232,12 +238,12 @@ class Window:
         control after another, so a single snapshot taken while the dialog
         changes state can pair an old button with a new status; the bar may
         move on meanwhile."""
-        return (self.caption, self.topmost, self.icon, self.controls) == \
-            (other.caption, other.topmost, other.icon, other.controls)
+        return (self.caption, self.topmost, self.icon, self.focus, self.default, self.controls) == \
+            (other.caption, other.topmost, other.icon, other.focus, other.default, other.controls)
 
     def __repr__(self):
-        return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s)" % (
-            self.caption, self.text, self.status, self.progress, self.icon, self.buttons())
+        return "Window(%r, %r, status=%r, progress=%s, icon=%s, buttons=%s, focus=%s, default=%s)" % (
+            self.caption, self.text, self.status, self.progress, self.icon, self.buttons(), self.focus, self.default)
 
 
 class World:
@@ -530,6 +536,18 @@ class World:
                 asked.setdefault(thread, []).append(int(model, 16))
         return launches
 
+    def annotations(self):
+        """(window, property GUID, value) of each accessibility annotation the
+        installer asked for, in order, from Wine's trace of its annotation
+        service (channel fixme+oleacc), which stores none: a number for a
+        number, the text for a text."""
+        with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
+            trace = f.read()
+        found = re.findall(r"AccPropServices_SetHwndProp(?:Str)? \(([0-9A-Fa-f]+) \d+ \d+ \{([-0-9a-f]+)\} "
+                           r'(?:(?:[0-9A-Fa-f]+ )?\{VT_I4: (-?\d+)\}|L"((?:[^"\\]|\\.)*)")\)', trace)
+        return [(int(window, 16), guid, int(number) if number else unescape_trace(text))
+                for window, guid, number, text in found]
+
     def menu_items(self):
         """The text of every menu item the installer inserted, from Wine's menu trace."""
         with open(os.path.join(self.dir, "launches.trace"), encoding="utf-8", errors="replace") as f:
@@ -595,6 +613,43 @@ class World:
         code, windows, lines = self.driver("press", control, ms, window=window)
         assert code == 0 and windows, "could not press %s: %s" % (control, lines)
         return windows[0]
+
+    def key(self, virtual_key, ms=20000):
+        """Sends a keystroke to the control that has the focus; the window as
+        it was just before."""
+        code, windows, lines = self.driver("key", virtual_key, ms)
+        assert code == 0 and windows, "no keystroke sent: %s" % lines
+        return windows[0]
+
+    def start_listener(self, seconds=10):
+        """Listens, from another process, to the live-region events of the
+        installer's windows, as a screen reader does, until the installer
+        has ended; for live_events(). Start it before the installer."""
+        output = os.path.join(self.dir, "live-events.txt")
+        command = ["wine", os.path.join(TOOLS, "uidriver.exe"), "listen", "300000"]
+        listener = self._spawn(command, stdout=open(output, "wb"), stderr=subprocess.DEVNULL)
+        wait_until(lambda: "listening" in self._lines(output), seconds, "the live-region listener's hook",
+                   lambda: self._lines(output) or "no output")
+        return listener, output
+
+    def live_events(self, listening, seconds=30):
+        """(control id, object id, child id, text) of each live-region event
+        that the listener saw, once the installer has ended."""
+        listener, output = listening
+        try:
+            listener.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("timed out after %g s awaiting the listener's end; last seen: %s" % (
+                seconds, self._lines(output)))
+        lines = self._lines(output)
+        assert lines[-1:] == ["ended"], lines
+        return [(int(ident), int(obj), int(child), text) for ident, obj, child, text in
+                ((line.split(" ", 4) + [""])[1:5] for line in lines if line.startswith("live "))]
+
+    @staticmethod
+    def _lines(path):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read().replace("\r", "").splitlines()
 
     def windows_now(self, window=None):
         """The installer's windows, in their order on screen, the topmost first."""

@@ -15,6 +15,14 @@
 //                             then one more while the work they started runs;
 //                             prints how many clicks found it enabled. MS
 //                             bounds each wait
+//   uidriver key VK MS        wait for a window, print it, then send the key VK
+//                             (a virtual-key code) to the control with the focus
+//                             as a keystroke would
+//   uidriver listen MS        print "listening" once hooked, then "live <id>
+//                             <object> <child> <text>" for each live-region
+//                             event an installer window raises, with the control's
+//                             text when the event arrives; ends when the installer
+//                             it saw has ended, or after MS ms
 //   uidriver shot FILE.bmp    the screen as a 24-bit bitmap file
 //
 // With UIDRIVER_WINDOW set, only windows with that caption (UTF-8) count.
@@ -23,7 +31,8 @@
 // and fails.
 //
 // A window is printed as lines: "window", "handle <decimal>", "caption <text>", "topmost 0|1",
-// "icon <name>", then one "control <id> <class> <visible> <enabled> <text>"
+// "icon <name>", "focus <id>|dialog|none" (the control with the keyboard focus in
+// the window's thread), "default <id>" (the button that Enter presses), then one "control <id> <class> <visible> <enabled> <text>"
 // per child ("progress <id> <position>" too for a progress bar), and "end".
 #include <windows.h>
 #include <commctrl.h>
@@ -220,6 +229,15 @@ std::string RectText(const RECT& rect)
     return text;
 }
 
+// The keyboard focus of the thread that runs `window`, as GetGUIThreadInfo
+// tells another process.
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 void PrintWindow(HWND window)
 {
     Print("window");
@@ -233,6 +251,12 @@ void PrintWindow(HWND window)
     HWND owner = GetWindow(window, GW_OWNER);
     Print(owner ? "owner " + WindowText(owner) : std::string("owner none"));
     Print(std::string("icon ") + IconName(window));
+    const HWND focus = FocusOf(window);
+    Print("focus " + (!focus ? std::string("none") : focus == window ? std::string("dialog")
+                                                                      : std::to_string(GetDlgCtrlID(focus))));
+    DWORD_PTR defaultId = 0;
+    SendMessageTimeoutW(window, DM_GETDEFID, 0, 0, SMTO_NORMAL, 5000, &defaultId);
+    Print("default " + std::to_string(HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : 0));
     EnumChildWindows(window, PrintControl, 0);
     Print("end");
 }
@@ -329,6 +353,68 @@ int Wait(DWORD timeoutMs, int pressId, bool close)
     }
     if (close)
         PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+// Posted as the keyboard driver would: the dialog's message loop hands
+// WM_KEYDOWN to IsDialogMessage, which runs the dialog's keyboard interface.
+int Key(UINT key, DWORD timeoutMs)
+{
+    HWND window = WaitForWindow(timeoutMs);
+    if (!window || !WaitUntilReadable(window, timeoutMs))
+        return 1;
+    PrintWindow(window);
+    HWND focus = FocusOf(window);
+    if (!focus) {
+        Print("no focus");
+        return 2;
+    }
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(focus, WM_KEYDOWN, key, scan | 1);
+    PostMessageW(focus, WM_KEYUP, key, scan | 1 | (1u << 30) | (1u << 31));
+    return 0;
+}
+
+void CALLBACK OnLiveRegion(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    for (DWORD id : InstallerProcesses()) {
+        if (id == process) {
+            Print("live " + std::to_string(GetDlgCtrlID(window)) + " " + std::to_string(object) + " " +
+                  std::to_string(child) + " " + WindowText(window));
+            return;
+        }
+    }
+}
+
+// Out of context, as a screen reader listens: the events come through this
+// thread's message queue.
+int Listen(DWORD timeoutMs)
+{
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED,
+                                               nullptr, OnLiveRegion, 0, 0, WINEVENT_OUTOFCONTEXT);
+    if (!hook)
+        return TimedOut("a WinEvent hook", "error " + std::to_string(GetLastError()));
+    Print("listening");
+    bool seen = false;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        const bool running = !InstallerProcesses().empty();
+        if (seen && !running)
+            break;
+        seen = seen || running;
+    }
+    UnhookWinEvent(hook);
+    if (!seen)
+        return TimedOut("an installer to listen to", "none ran");
+    if (!InstallerProcesses().empty())
+        return TimedOut("the installer's end", "it still runs");
+    Print("ended");
     return 0;
 }
 
@@ -462,6 +548,10 @@ int main(int argc, char** argv)
                        static_cast<WPARAM>(std::strtoul(argv[3], nullptr, 0)), command == "post");
     if (command == "hammer" && argc == 5)
         return Hammer(std::atoi(argv[2]), std::atoi(argv[3]), timeout);
+    if (command == "key" && argc == 4)
+        return Key(static_cast<UINT>(std::strtoul(argv[2], nullptr, 0)), timeout);
+    if (command == "listen" && argc == 3)
+        return Listen(timeout);
     if (command == "shot" && argc == 3)
         return Screenshot(argv[2]);
     if (command == "list" && argc == 2) {
@@ -474,6 +564,6 @@ int main(int argc, char** argv)
         return 0;
     }
     std::fprintf(stderr, "usage: uidriver wait MS | list | quiet MS | press ID MS | close MS | send MSG WPARAM MS"
-                         " | post MSG WPARAM MS | hammer ID ROUNDS MS | shot FILE\n");
+                         " | post MSG WPARAM MS | hammer ID ROUNDS MS | key VK MS | listen MS | shot FILE\n");
     return 2;
 }
