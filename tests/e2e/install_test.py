@@ -14,7 +14,7 @@ import world
 from facts import (ABOUT_CAPTION, ABOUT_ITEM, DOWNLOAD_SILENCE_SECONDS, ENGLISH as EN, IDC_PROGRESS, IDC_STATUS,
                    IDM_ABOUTBOX, INSTALL_STATUS_CODES, TEXTS, WM_INSTALL_STATUS)
 from startup_test import expect_box, main
-from world import IDCANCEL, IDOK, WM_SYSCOMMAND, World
+from world import IDCANCEL, IDOK, WM_CLOSE, WM_SYSCOMMAND, World
 
 SCENARIOS = {}
 
@@ -474,6 +474,43 @@ def race_swapper(mode, **settings):
         if final.status == EN["installed"]:
             assert w.setup_runs() == [setup_command(w)], w.setup_runs()
         exit_dialog(w, installer)
+
+
+@scenario
+def close_while_the_setup_runs_keeps_its_file_held_until_it_ends():
+    """Closing the dialog while the setup runs closes it, but the process,
+    and its hold on the running setup's file, end only with the setup: a
+    racer that comes after the Close still cannot rename the file away."""
+    evil = os.path.join(world.TOOLS, "fake_assistant.exe")
+    with World(setup_behaviour="0 20000") as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["installing"])
+        world.wait_until(w.setup_runs, 20, "the setup's start", w.setup_runs)
+        w.post(WM_CLOSE, 0)
+        world.wait_until(lambda: not w.windows_now(), 20, "the dialog to close", w.windows_now)
+        assert installer.poll() is None, "the installer ended while its setup runs"
+        figures = w.wait_swapper_report(w.start_swapper(evil, 4000, "running"))
+        assert figures == ["running", "rename-error", "32", "replaced", "0"], figures
+        assert w.wait_exit(installer) == 0
+        assert w.setup_self_checks() == ["own"], w.setup_self_checks()
+        assert "waiting for the setup to end" in w.run_log(), w.run_log()
+
+
+@scenario
+def hard_link_at_the_setups_name_is_never_written_through():
+    with World() as w:
+        os.makedirs(w.temp_file(""), exist_ok=True)
+        victim = os.path.join(w.prefix, "drive_c", "another-accounts-file")
+        with open(victim, "wb") as f:
+            f.write(b"another account's file")
+        os.link(victim, w.temp_file("ZIDEVADID.EXE"))
+        installer = open_dialog(w)
+        w.wait_status(EN["installed"])
+        exit_dialog(w, installer)
+        with open(victim, "rb") as f:
+            assert f.read() == b"another account's file", "the linked file was written to"
+        assert os.stat(victim).st_nlink == 1, "the link was kept"
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
 
 
 SCENARIOS["swap_racer_from_the_download_on_never_gets_its_program_run"] = lambda: race_swapper(None)

@@ -114,26 +114,42 @@ SCENARIOS["stale_manifest_is_deleted_from_a_temporary_folder_named_in_chinese"] 
     lambda: expect_stale_manifest_deleted(locale="C.UTF-8", temp_folder="C:\\users\\张伟\\Temp")
 
 
-def expect_log_kept(size, rotated):
+def expect_log_kept(size, rotated, linked=False):
     """A log of `size` bytes left by earlier runs: past 1 MiB it becomes the
-    old log, replacing the one before, and this run starts a new one."""
+    old log, replacing the one before, and this run starts a new one. A log
+    name that is a hard link to another account's file (`linked`) is neither
+    written through nor moved, whatever its size: the file stays as it was,
+    and a new log takes the name."""
     with World(installed="1.4.14.815") as w:
         os.makedirs(w.temp_file(""), exist_ok=True)
         earlier = b"2026-01-01 00:00:00.000 1 earlier\r\n"
-        with open(w.temp_file("DA_Razi.log"), "wb") as f:
-            f.write(earlier * (size // len(earlier)) + b"x" * (size % len(earlier)))
+        content = earlier * (size // len(earlier)) + b"x" * (size % len(earlier))
+        log = w.temp_file("DA_Razi.log")
+        written = os.path.join(w.prefix, "drive_c", "another-accounts-file") if linked else log
+        with open(written, "wb") as f:
+            f.write(content)
+        if linked:
+            os.link(written, log)
         with open(w.temp_file("DA_Razi.old.log"), "wb") as f:
             f.write(b"oldest")
         w.wait_exit(w.start_installer())
         w.wait_assistant_runs()
         old_size = os.path.getsize(w.temp_file("DA_Razi.old.log"))
-        with open(w.temp_file("DA_Razi.log"), "rb") as f:
+        with open(log, "rb") as f:
             first_line = f.readline()
-        assert (old_size, first_line == earlier) == ((size, False) if rotated else (6, True)), (old_size, first_line)
+        assert (old_size, first_line == earlier) == ((size, False) if rotated else (6, not linked)), \
+            (old_size, first_line)
+        if linked:
+            with open(written, "rb") as f:
+                assert f.read() == content, "the linked file was written to"
+            assert os.stat(written).st_nlink == 1 and os.stat(log).st_nlink == 1, "the link was kept"
+            assert first_line.split(b" ", 3)[3].startswith(b"DA_Razi "), first_line
 
 
 SCENARIOS["log_past_one_mebibyte_is_rotated"] = lambda: expect_log_kept(1024 * 1024 + 1, True)
 SCENARIOS["log_of_one_mebibyte_is_kept"] = lambda: expect_log_kept(1024 * 1024, False)
+SCENARIOS["log_that_is_a_hard_link_is_never_written_through"] = lambda: expect_log_kept(1000, False, linked=True)
+SCENARIOS["grown_log_that_is_a_hard_link_is_never_moved"] = lambda: expect_log_kept(1024 * 1024 + 1, False, linked=True)
 
 
 @scenario

@@ -43,6 +43,7 @@ POLICY_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Poli
 # the static that holds a message box's text.
 IDOK, IDCANCEL, IDRETRY, TEXT_ID = 1, 2, 4, 65535
 WM_SYSCOMMAND = 0x0112
+WM_CLOSE = 0x0010
 
 _names = itertools.count()
 
