@@ -465,7 +465,7 @@ def race_swapper(mode, **settings):
         if mode:
             # Attacking from the moment the file is held until after the
             # start: the verified setup runs, whatever the racer does.
-            assert final.status == EN["installed"], final
+            assert final.status == EN["installed"], (final, w.run_log()[-6:])
         if mode == "after-lock":
             assert figures[:2] == ["locked", "attempts"] and int(figures[2]) > 0, figures
         if not mode:

@@ -8,8 +8,10 @@
 //   swapper TARGET EVIL SIZE DURATION_MS [after-lock | running]
 //
 // With after-lock it first waits, changing nothing, until opening TARGET
-// for writing fails with a sharing violation (the installer holds it), and
-// only then attacks: the window between the signature check and the start.
+// for writing fails with a sharing violation while a reader that shares
+// with no writer gets in (the installer holds it for reading, and the
+// download no longer writes it), and only then attacks: the window between
+// the signature check and the start.
 //
 // Prints "attempts N replaced M sharing-violations K".
 //
@@ -81,6 +83,30 @@ bool DeleteAndCopy(const wchar_t* target, const wchar_t* evil, DWORD& error)
     return CopyFileW(evil, target, TRUE) != FALSE;
 }
 
+// Whether a writer holds `target`: a reader that lets nobody write is
+// refused while one does. The download refuses other writers too, but
+// never opens the file again once it has closed it.
+bool WritesAnyone(const wchar_t* target)
+{
+    HANDLE reader = CreateFileW(target, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (reader == INVALID_HANDLE_VALUE)
+        return true;
+    CloseHandle(reader);
+    return false;
+}
+
+// Whether a handle on `target` refuses writers. Asked after WritesAnyone
+// found no writer, it means the installer's read-only hold.
+bool RefusesWriters(const wchar_t* target)
+{
+    HANDLE writer = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (writer == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(writer);
+    return false;
+}
+
 }  // namespace
 
 // Bounded: a setup that never starts ends the race with a report that says so.
@@ -142,10 +168,11 @@ int main(int argc, char** argv)
         for (;;) {
             HANDLE probe = CreateFileW(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-            if (probe != INVALID_HANDLE_VALUE)
+            if (probe != INVALID_HANDLE_VALUE) {
                 CloseHandle(probe);
-            else if (GetLastError() == ERROR_SHARING_VIOLATION)
+            } else if (GetLastError() == ERROR_SHARING_VIOLATION && !WritesAnyone(target) && RefusesWriters(target)) {
                 break;
+            }
             if (GetTickCount() - waitStart > 120000) {
                 std::printf("never locked\n");
                 return 1;
