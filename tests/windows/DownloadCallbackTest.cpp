@@ -85,7 +85,8 @@ TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheC
         info.cbSize = sizeof(info);
         DWORD flags = 0;
         ASSERT_EQ(S_OK, callback.GetBindInfo(&flags, &info));
-        const DWORD wanted = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE;
+        const DWORD wanted = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE |
+                             BINDF_GETNEWESTVERSION;
         EXPECT_EQ(wanted, flags & wanted) << std::hex << flags;
         EXPECT_EQ(sizeof(info), info.cbSize);
         EXPECT_EQ(nullptr, info.szExtraInfo);
@@ -225,27 +226,40 @@ TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
     for (int i = 0; i < 300000; ++i)
         bytes += static_cast<char>(i * 7 + i / 251);
     WriteWholeFile(source, bytes);
+    const std::wstring empty = std::wstring(folder) + L"download-empty.bin";
+    WriteWholeFile(empty, "");
+    // A failure whose cause is not ours to name (E_FAIL here) only has to fail.
     struct Case {
         std::wstring url;
         std::wstring path;
-        bool succeeds;
+        HRESULT result;
+        const std::string* written;
     } cases[] = {
-        {L"file:///" + source, target, true},
-        {L"file:///" + std::wstring(folder) + L"no-such-file.bin", target, false},
-        {L"file:///" + source, std::wstring(folder) + L"no-such-folder\\target.bin", false},
+        {L"file:///" + source, target, S_OK, &bytes},
+        {L"file:///" + empty, target, S_OK, nullptr},
+        {L"file:///" + std::wstring(folder) + L"no-such-file.bin", target, E_FAIL, nullptr},
+        {L"file:///" + source, std::wstring(folder) + L"no-such-folder\\target.bin",
+         HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), nullptr},
     };
+    const std::string noBytes;
     for (const Case& c : cases) {
-        DeleteFileW(target.c_str());
+        // A longer stale copy at the name: what is left must be this answer alone.
+        WriteWholeFile(target, std::string(bytes.size() + 1000, 'x'));
         const CUniqueInterface<CDownloadCallback> owner = NewCallback();
-    CDownloadCallback& callback = *owner.Get();
-        const HRESULT result = callback.Download(c.url.c_str(), c.path.c_str());
-        EXPECT_EQ(c.succeeds, SUCCEEDED(result)) << std::hex << result;
-        if (!c.succeeds)
+        const HRESULT result = owner.Get()->Download(c.url.c_str(), c.path.c_str());
+        if (c.result == E_FAIL)
+            EXPECT_TRUE(FAILED(result)) << std::hex << result;
+        else
+            EXPECT_EQ(c.result, result) << std::hex << result;
+        if (FAILED(c.result))
             continue;
+        const std::string& expected = c.written ? *c.written : noBytes;
         const std::string written = ReadWholeFile(target);
-        EXPECT_TRUE(written == bytes) << written.size() << " bytes of " << bytes.size();
-        EXPECT_EQ(100, Position());
+        EXPECT_TRUE(written == expected) << written.size() << " bytes of " << expected.size();
+        if (c.written)
+            EXPECT_EQ(100, Position());
     }
+    DeleteFileW(empty.c_str());
     DeleteFileW(source.c_str());
     DeleteFileW(target.c_str());
 }
