@@ -96,6 +96,14 @@ TEST(UniqueHandle, FileOwnsNothingAtInvalidHandleValue)
     file.Reset();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << "Reset closes the file";
     EXPECT_FALSE(file.IsValid());
+
+    // Receive hands out a clean slot: what the owner held is closed first.
+    file = CUniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                   nullptr));
+    ASSERT_TRUE(file.IsValid()) << GetLastError();
+    HANDLE* const slot = file.Receive();
+    EXPECT_EQ(INVALID_HANDLE_VALUE, *slot);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str())) << "Receive closes the file it held";
 }
 
 }  // namespace

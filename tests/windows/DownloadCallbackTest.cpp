@@ -3,7 +3,9 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
+#include <functional>
 #include <string>
 
 namespace {
@@ -85,6 +87,7 @@ TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheC
         info.cbSize = sizeof(info);
         DWORD flags = 0;
         ASSERT_EQ(S_OK, callback.GetBindInfo(&flags, &info));
+        // GETNEWESTVERSION: a copy in the cache is never taken for the answer.
         const DWORD wanted = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_NOWRITECACHE |
                              BINDF_GETNEWESTVERSION;
         EXPECT_EQ(wanted, flags & wanted) << std::hex << flags;
@@ -194,6 +197,77 @@ TEST_F(DownloadCallback, HoldsTheBindingWhileAbortStopsIt)
     EXPECT_EQ(1u, binding.references);
 }
 
+// The tick count once it has moved past `tick`, waited for with a bound.
+DWORD TickAfter(DWORD tick)
+{
+    for (int look = 0; look < 10000 && GetTickCount() == tick; ++look)
+        Sleep(1);
+    return GetTickCount();
+}
+
+TEST_F(DownloadCallback, ProgressFeedsTheSilenceClockAndExitIsNeverTakenForSilence)
+{
+    const DWORD limit = kDownloadSilenceLimitMs;
+    CountingBinding binding;
+    {
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+        CDownloadCallback& callback = *owner.Get();
+        callback.OnStartBinding(0, &binding);
+        const DWORD created = GetTickCount();
+        ASSERT_NE(created, TickAfter(created));
+        callback.OnProgress(1, 3, 0, nullptr);
+        EXPECT_TRUE(callback.KeepWaiting(created + limit)) << "silent since its start, but not since the report";
+        EXPECT_EQ(0, binding.aborts);
+    }
+    // Exit that comes while the download is silent is reported as Exit.
+    for (const LONG cancel : {0, 1}) {
+        InterlockedExchange(&g_bCancel, cancel);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+        CDownloadCallback& callback = *owner.Get();
+        callback.OnStartBinding(0, &binding);
+        callback.KeepWaiting(GetTickCount() + limit * 2);
+        EXPECT_EQ(cancel == 0, callback.EndedBySilence()) << "cancel " << cancel;
+    }
+    EXPECT_EQ(2, binding.aborts);
+}
+
+// Runs once, from inside the first progress report of a real download: on
+// the download's own thread, while the callback is writing the file.
+std::function<void()> g_midDownload;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK HookedBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS && g_midDownload) {
+        const std::function<void()> run = std::move(g_midDownload);
+        g_midDownload = nullptr;
+        run();
+    }
+    return CallWindowProcA(g_barProc, window, message, wParam, lParam);
+}
+
+// Offers `bytes` as arriving data in a medium of type `tymed`; how far the
+// callback read them.
+ULONGLONG Offer(CDownloadCallback& callback, const std::string& bytes, DWORD tymed = TYMED_ISTREAM)
+{
+    const CUniqueInterface<IStream> stream(
+        SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size())));
+    if (!stream.IsValid()) {
+        ADD_FAILURE() << "no memory stream";
+        return 0;
+    }
+    STGMEDIUM medium = {};
+    medium.tymed = tymed;
+    medium.pstm = stream.Get();
+    FORMATETC format = {0, nullptr, DVASPECT_CONTENT, -1, tymed};
+    EXPECT_EQ(S_OK, callback.OnDataAvailable(BSCF_INTERMEDIATEDATANOTIFICATION, static_cast<DWORD>(bytes.size()),
+                                             &format, &medium));
+    LARGE_INTEGER zero = {};
+    ULARGE_INTEGER position = {};
+    stream.Get()->Seek(zero, STREAM_SEEK_CUR, &position);
+    return position.QuadPart;
+}
+
 void WriteWholeFile(const std::wstring& path, const std::string& bytes)
 {
     const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -214,54 +288,102 @@ std::string ReadWholeFile(const std::wstring& path)
 }
 
 // The whole road on this thread, from a local file: what arrives is written
-// once, whole, and what cannot be fetched or written fails.
+// once, whole, over whatever stood at the name, and what cannot be fetched or
+// written fails with its own error.
 TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
 {
     const CComApartment apartment;
     wchar_t folder[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
     const std::wstring source = std::wstring(folder) + L"download-source.bin";
+    const std::wstring emptySource = std::wstring(folder) + L"download-empty.bin";
+    const std::wstring shortSource = std::wstring(folder) + L"download-short.bin";
     const std::wstring target = std::wstring(folder) + L"download-target.bin";
     std::string bytes;
     for (int i = 0; i < 300000; ++i)
         bytes += static_cast<char>(i * 7 + i / 251);
+    const std::string nothing, shortBytes = "short";
     WriteWholeFile(source, bytes);
-    const std::wstring empty = std::wstring(folder) + L"download-empty.bin";
-    WriteWholeFile(empty, "");
-    // A failure whose cause is not ours to name (E_FAIL here) only has to fail.
+    WriteWholeFile(emptySource, nothing);
+    WriteWholeFile(shortSource, shortBytes);
+    const HRESULT kSomeFailure = E_UNEXPECTED;  // any failure
     struct Case {
-        std::wstring url;
+        std::wstring source;
         std::wstring path;
+        const std::string* stale;  // what stands at the target before, if anything
         HRESULT result;
-        const std::string* written;
+        const std::string* content;
     } cases[] = {
-        {L"file:///" + source, target, S_OK, &bytes},
-        {L"file:///" + empty, target, S_OK, nullptr},
-        {L"file:///" + std::wstring(folder) + L"no-such-file.bin", target, E_FAIL, nullptr},
-        {L"file:///" + source, std::wstring(folder) + L"no-such-folder\\target.bin",
+        {source, target, nullptr, S_OK, &bytes},
+        {emptySource, target, nullptr, S_OK, &nothing},
+        {shortSource, target, &bytes, S_OK, &shortBytes},
+        {std::wstring(folder) + L"no-such-file.bin", target, nullptr, kSomeFailure, nullptr},
+        {source, std::wstring(folder) + L"no-such-folder\\target.bin", nullptr,
          HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), nullptr},
     };
-    const std::string noBytes;
     for (const Case& c : cases) {
-        // A longer stale copy at the name: what is left must be this answer alone.
-        WriteWholeFile(target, std::string(bytes.size() + 1000, 'x'));
+        DeleteFileW(target.c_str());
+        if (c.stale)
+            WriteWholeFile(target, *c.stale);
         const CUniqueInterface<CDownloadCallback> owner = NewCallback();
-        const HRESULT result = owner.Get()->Download(c.url.c_str(), c.path.c_str());
-        if (c.result == E_FAIL)
+        CDownloadCallback& callback = *owner.Get();
+        const HRESULT result = callback.Download((L"file:///" + c.source).c_str(), c.path.c_str());
+        if (c.result == kSomeFailure)
             EXPECT_TRUE(FAILED(result)) << std::hex << result;
         else
             EXPECT_EQ(c.result, result) << std::hex << result;
-        if (FAILED(c.result))
+        if (!c.content)
             continue;
-        const std::string& expected = c.written ? *c.written : noBytes;
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str())) << "even an empty answer is a file";
         const std::string written = ReadWholeFile(target);
-        EXPECT_TRUE(written == expected) << written.size() << " bytes of " << expected.size();
-        if (c.written)
+        EXPECT_TRUE(written == *c.content) << written.size() << " bytes of " << c.content->size();
+        if (!c.content->empty())
             EXPECT_EQ(100, Position());
     }
-    DeleteFileW(empty.c_str());
-    DeleteFileW(source.c_str());
     DeleteFileW(target.c_str());
+
+    // What arrives while the download runs, offered from inside its first
+    // progress report.
+    g_barProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(m_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookedBarProc)));
+    ASSERT_NE(nullptr, g_barProc);
+    struct Arrival {
+        const char* name;
+        std::function<void(CDownloadCallback&)> offer;
+    } arrivals[] = {
+        {"arriving data feeds the silence clock",
+         [](CDownloadCallback& callback) {
+             const DWORD before = GetTickCount();
+             ASSERT_NE(before, TickAfter(before));
+             EXPECT_EQ(4u, Offer(callback, "data"));
+             callback.KeepWaiting(before + kDownloadSilenceLimitMs);
+             EXPECT_FALSE(callback.EndedBySilence());
+         }},
+        {"a medium that is no stream is not read",
+         [](CDownloadCallback& callback) {
+             const DWORD written = callback.BytesWritten();
+             EXPECT_EQ(0u, Offer(callback, "data", TYMED_HGLOBAL));
+             EXPECT_EQ(written, callback.BytesWritten());
+         }},
+    };
+    for (const Arrival& arrival : arrivals) {
+        SCOPED_TRACE(arrival.name);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+        CDownloadCallback& callback = *owner.Get();
+        bool offered = false;
+        g_midDownload = [&] {
+            offered = true;
+            arrival.offer(callback);
+        };
+        const HRESULT result = callback.Download((L"file:///" + source).c_str(), target.c_str());
+        g_midDownload = nullptr;
+        EXPECT_TRUE(offered) << "no progress report while the download ran";
+        EXPECT_EQ(S_OK, result) << std::hex << result;
+        EXPECT_FALSE(callback.EndedBySilence());
+    }
+    SetWindowLongPtrA(m_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+    for (const std::wstring* path : {&source, &emptySource, &shortSource, &target})
+        DeleteFileW(path->c_str());
 }
 
 }  // namespace
