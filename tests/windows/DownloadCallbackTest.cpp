@@ -1,5 +1,6 @@
 #include "install/DownloadLimits.h"
 #include "install/DownloadCallback.h"
+#include "tests/windows/WholeFile.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -266,25 +267,6 @@ ULONGLONG Offer(CDownloadCallback& callback, const std::string& bytes, DWORD tym
     ULARGE_INTEGER position = {};
     stream.Get()->Seek(zero, STREAM_SEEK_CUR, &position);
     return position.QuadPart;
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ASSERT_TRUE(file.IsValid() &&
-                WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (file.IsValid() && ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    return bytes;
 }
 
 // The whole road on this thread, from a local file: what arrives is written

@@ -1,5 +1,6 @@
 #include "system/RunLog.h"
 #include "system/TempPath.h"
+#include "tests/windows/WholeFile.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
@@ -14,26 +15,6 @@ std::wstring TempFolder()
     wchar_t folder[MAX_PATH + 1] = {};
     EXPECT_GT(GetTempPathW(MAX_PATH + 1, folder), 0u);
     return folder;
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    ASSERT_TRUE(file.IsValid() &&
-                WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    const CUniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (file.IsValid() && ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    return bytes;
 }
 
 bool Exists(const std::wstring& path)
