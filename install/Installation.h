@@ -10,8 +10,9 @@
 // a worker runs the held setup and reports. The dialog starts each step and
 // shows what each reports (WM_INSTALL_STATUS, install/InstallStatus.h).
 //
-// A worker may outlive the dialog (Exit ends the modal run at once and
-// nobody waits for a worker), so each is handed its own copy of what it
+// A worker may outlive the dialog (Exit ends the modal run at once; only
+// the end of the process waits, and only for a running setup), so each is
+// handed its own copy of what it
 // needs when it starts, never touches the dialog object, and only sends to
 // the dialog's window: a window that has gone is harmless to send to. Two
 // workers never overlap. A worker that begins after the user has left does
