@@ -233,9 +233,12 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
         if (read > 0) {
             m_dwLastReport = GetTickCount();
             DWORD written = 0;
-            if ((m_hFile.IsValid() || CreateTargetFile()) &&
-                (!WriteFile(m_hFile.Get(), chunk, read, &written, nullptr) || written != read))
+            if (!m_hFile.IsValid() && !CreateTargetFile())
+                break;
+            if (!WriteFile(m_hFile.Get(), chunk, read, &written, nullptr))
                 m_hrWrite = LastErrorResult();
+            else if (written != read)  // a disk file takes all it can: the disk is full
+                m_hrWrite = HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
             m_dwBytesWritten += written;
         }
         if (result != S_OK || read == 0)

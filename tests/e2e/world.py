@@ -18,6 +18,7 @@ import pwd
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -424,13 +425,22 @@ class World:
         what Wine printed, which a passing run does not show. The output goes
         to a file: a pipe would stay open in the Wine server that the first
         program of a world starts, and hold the caller until that ends."""
-        with tempfile.TemporaryFile(dir=self.dir) as output:
-            result = self._in_netns(command, stdout=output, stderr=output)
-            if result.returncode != 0:
+        for attempt in range(3):
+            with tempfile.TemporaryFile(dir=self.dir) as output:
+                result = self._in_netns(command, stdout=output, stderr=output)
+                if result.returncode == 0:
+                    return
                 output.seek(0)
                 printed = output.read().decode(errors="replace")[-2000:] or "nothing"
-                raise RuntimeError("setting up the world: %s ended with %d; it printed: %s" % (
-                    " ".join(command), result.returncode, printed))
+            # Seen once in hundreds of runs: Wine's loader failed to start its
+            # own reg.exe and fell back to start.exe, which printed this. It
+            # concerns no program under test, so the step is run again.
+            if "ShellExecuteEx failed" not in printed:
+                break
+            print("setting up the world: Wine could not start %s (attempt %d); it printed: %s" % (
+                command[1], attempt + 1, printed), file=sys.stderr)
+        raise RuntimeError("setting up the world: %s ended with %d; it printed: %s" % (
+            " ".join(command), result.returncode, printed))
 
     def _start_server(self, port, certificate):
         ready = os.path.join(self.dir, "server%d.ready" % port)

@@ -368,4 +368,78 @@ TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
         DeleteFileW(path->c_str());
 }
 
+// Under a bound on the size of the files this process writes, set by its
+// runner: the write that reaches the bound is cut short and the next one is
+// refused, as on a full disk. Either ends the download with its own error,
+// and the callback reads no more once a write has failed.
+TEST_F(DownloadCallback, EndsAtAShortOrFailedWrite)
+{
+    char limitText[32] = {};
+    if (!GetEnvironmentVariableA("RAZI_FILE_SIZE_LIMIT", limitText, sizeof(limitText)))
+        GTEST_SKIP() << "needs the file size bound of its own test entry";
+    const DWORD limit = strtoul(limitText, nullptr, 10);
+    const CComApartment apartment;
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring source = std::wstring(folder) + L"download-source.bin";
+    const std::wstring target = std::wstring(folder) + L"download-target.bin";
+    WriteWholeFile(source, "head");
+
+    // What this system answers to a write past the bound.
+    DWORD refusal = 0;
+    {
+        const CUniqueFile probe(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        const std::string full(limit, 'x');
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(probe.Get(), full.data(), limit, &written, nullptr));
+        ASSERT_FALSE(WriteFile(probe.Get(), "x", 1, &written, nullptr)) << "no bound on this process's files";
+        refusal = GetLastError();
+    }
+    ASSERT_NE(static_cast<DWORD>(ERROR_HANDLE_DISK_FULL), refusal) << "the two ends would look alike";
+    const ULONGLONG kChunk = 65536;  // the most the callback reads at once
+
+    // Offered from inside the first progress report, after `before` bytes.
+    struct Case {
+        const char* name;
+        HRESULT result;
+        std::function<void(CDownloadCallback&, DWORD before)> offer;
+    } cases[] = {
+        {"a write cut short", HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL),
+         [&](CDownloadCallback& callback, DWORD before) {
+             // Whole chunks to past the bound: the one that reaches it is
+             // cut, and nothing is read after it.
+             const ULONGLONG untilCut = ((limit - before) / kChunk + 1) * kChunk;
+             EXPECT_EQ(untilCut, Offer(callback, std::string(static_cast<size_t>(untilCut + kChunk), 'a')));
+         }},
+        {"a write refused", HRESULT_FROM_WIN32(refusal),
+         [&](CDownloadCallback& callback, DWORD before) {
+             EXPECT_EQ(limit - before, Offer(callback, std::string(limit - before, 'b')));
+             EXPECT_EQ(4u, Offer(callback, "past"));
+             EXPECT_EQ(0u, Offer(callback, "more")) << "read on after a failed write";
+         }},
+    };
+    g_barProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(m_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HookedBarProc)));
+    ASSERT_NE(nullptr, g_barProc);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CUniqueInterface<CDownloadCallback> owner = NewCallback();
+        CDownloadCallback& callback = *owner.Get();
+        bool offered = false;
+        g_midDownload = [&] {
+            offered = true;
+            c.offer(callback, callback.BytesWritten());
+        };
+        const HRESULT result = callback.Download((L"file:///" + source).c_str(), target.c_str());
+        g_midDownload = nullptr;
+        EXPECT_TRUE(offered) << "no progress report while the download ran";
+        EXPECT_EQ(c.result, result) << std::hex << result;
+        EXPECT_EQ(limit, callback.BytesWritten());
+        EXPECT_EQ(limit, ReadWholeFile(target).size());
+    }
+    SetWindowLongPtrA(m_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+    DeleteFileW(source.c_str());
+    DeleteFileW(target.c_str());
+}
+
 }  // namespace
