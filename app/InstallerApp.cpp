@@ -64,7 +64,7 @@ BOOL CInstallerApp::InitInstance()
     FillMessageSet(*this, langId);
 
     char offeredVersion[kVersionBufferSize] = {};
-    if (!FetchUpdateManifest(offeredVersion, m_strDownloadUrl))
+    if (!FetchUpdateManifest(offeredVersion, m_strDownloadUrl, m_setupPins))
         return FALSE;
 
     char installedVersion[kVersionBufferSize] = {};
@@ -109,6 +109,7 @@ BOOL CInstallerApp::InitInstance()
     wchar_t setupPath[kTempPathSize];
     BuildTempFilePath(setupPath, kSetupFileName);
     CInstallDlg dialog(*this, m_strDownloadUrl, setupPath, nullptr);
+    dialog.m_setupPins = m_setupPins;
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

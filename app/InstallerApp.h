@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SetupPins.h"
 #include "framework/AfxHandle.h"
 #include "framework/AfxString.h"
 #include "framework/AfxWin.h"
@@ -17,6 +18,7 @@ public:
 
     CUniqueHandle m_hMutex;      // single-instance guard, none until created
     CString m_strDownloadUrl;    // setup address from the manifest
+    SetupPins m_setupPins;       // what the manifest pins of the setup
 };
 
 extern CInstallerApp theApp;

@@ -74,15 +74,16 @@ DWORD ReadManifestValue(const wchar_t* path, const wchar_t* section, const wchar
 
 }  // namespace
 
-bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadUrl)
+bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadUrl, SetupPins& pins)
 {
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
     DiscardStaleCopy(kManifestUrl, path, PathFileExistsW);
-    return DownloadManifest() && ReadUpdateManifest(path, version, downloadUrl);
+    return DownloadManifest() && ReadUpdateManifest(path, version, downloadUrl, pins);
 }
 
-bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize], CString& downloadUrl)
+bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize], CString& downloadUrl,
+                        SetupPins& pins)
 {
     // An error page saved in its place (a 404, a proxy's refusal) has neither value.
     if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {
@@ -95,6 +96,15 @@ bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize]
         return false;
     }
     LogLine("manifest offers version \"%hs\" at %hs", version, address);
+    // Room for one character more than a digest or a count, so that a longer
+    // value is not cut into a well-formed one.
+    char sha256[sizeof(pins.sha256Text)] = {};
+    char size[24] = {};
+    ReadManifestValue(path, L"download", L"sha256", sha256, sizeof(sha256));
+    ReadManifestValue(path, L"download", L"size", size, sizeof(size));
+    ParseSetupPins(sha256, size, pins);
+    if (pins.hasSha256 || pins.hasSize)
+        LogLine("manifest pins the setup: sha256 \"%hs\", size \"%hs\"", sha256, size);
 
     downloadUrl = address;
     return true;

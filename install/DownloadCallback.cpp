@@ -6,6 +6,7 @@
 #include "system/TempPath.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <new>
 
@@ -52,21 +53,72 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
       m_nShownPercent(-1),
       m_dwLastReport(GetTickCount()),
       m_dwAbortTick(0),
-      m_hrWrite(S_OK),
+      m_hrFault(S_OK),
       m_hrStop(E_ABORT),
       m_dwHttpStatus(0),
       m_dwBytesWritten(0),
-      m_bEndedBySilence(false),
+      m_sizeLimit(kNoSizeLimit),
+      m_resumeAt(0),
+      m_received(0),
+      m_total(0),
+      m_szValidator(),
+      m_use(ANSWER_WHOLE),
+      m_end(END_COMPLETE),
       m_bAborted(false),
       m_bStopped(false)
 {
 }
 
-HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path)
+HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path, PartialDownload* partial,
+                                    uint32_t sizeLimit)
 {
     m_pszPath = path;
-    m_dwLastReport = GetTickCount();
+    m_sizeLimit = sizeLimit;
+    if (partial && partial->file.IsValid()) {
+        m_hFile = static_cast<CUniqueFile&&>(partial->file);
+        m_received = m_resumeAt = partial->received;
+        m_total = partial->total;
+        lstrcpynW(m_szValidator, partial->validator, kHeaderValueSize);
+    }
+    HRESULT result = Bind(url);
+    // A mismatched range, or one the server cannot give: once more, whole.
+    if (m_use == ANSWER_START_OVER && g_bCancel == 0) {
+        m_hrFault = S_OK;
+        m_end = END_COMPLETE;
+        m_resumeAt = 0;
+        StartFileOver();
+        result = Bind(url);
+    }
+    // The transfer's own end (a close, a reset) before the promised length.
+    if (m_end == END_COMPLETE && g_bCancel == 0 && m_total != 0 && m_received != m_total) {
+        m_end = END_EARLY;
+        if (SUCCEEDED(result))
+            result = HRESULT_FROM_WIN32(ERROR_HANDLE_EOF);
+    }
+    // An answer without a body is still a file, an empty one.
+    if (SUCCEEDED(result) && !m_hFile.IsValid() && !CreateTargetFile())
+        result = m_hrFault;
+    m_pBinding.Reset();
+    if (partial) {
+        // Only bytes of one known version, written whole, can be gone on from.
+        const bool canGoOn = FAILED(result) && m_hFile.IsValid() && SUCCEEDED(m_hrFault) && m_received != 0 &&
+                             m_received < m_total && m_szValidator[0] && m_end != END_OVER_SIZE;
+        partial->file = canGoOn ? static_cast<CUniqueFile&&>(m_hFile) : CUniqueFile();
+        partial->received = m_received;
+        partial->total = m_total;
+        lstrcpynW(partial->validator, m_szValidator, kHeaderValueSize);
+    }
+    m_hFile.Reset();
+    m_pszPath = nullptr;
+    return result;
+}
 
+HRESULT CDownloadCallback::Bind(const wchar_t* url)
+{
+    m_dwLastReport = GetTickCount();
+    m_bAborted = m_bStopped = false;
+    m_hrStop = E_ABORT;
+    m_use = ANSWER_WHOLE;
     // The moniker and the bind context are held until the binding has ended.
     CUniqueInterface<IMoniker> moniker;
     CUniqueInterface<IBindCtx> context;
@@ -77,27 +129,19 @@ HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path)
     if (SUCCEEDED(result))
         result = moniker.Get()->BindToStorage(context.Get(), nullptr, IID_IStream,
                                               reinterpret_cast<void**>(stream.Receive()));
-    if (SUCCEEDED(result)) {
-        while (KeepWaiting(GetTickCount())) {
-            MSG message;
-            // Waits only on an empty queue: the wait wakes for new messages only.
-            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&message);
-            else
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, kWakeIntervalMs, QS_ALLINPUT);
-        }
-        if (FAILED(m_hrWrite))
-            result = m_hrWrite;
+    if (FAILED(result))
+        return result;
+    while (KeepWaiting(GetTickCount())) {
+        MSG message;
+        // Waits only on an empty queue: the wait wakes for new messages only.
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
         else
-            result = m_bStopped ? m_hrStop : E_ABORT;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kWakeIntervalMs, QS_ALLINPUT);
     }
-    // An answer without a body is still a file, an empty one.
-    if (SUCCEEDED(result) && !m_hFile.IsValid() && !CreateTargetFile())
-        result = m_hrWrite;
-    m_pBinding.Reset();
-    m_hFile.Reset();
-    m_pszPath = nullptr;
-    return result;
+    if (FAILED(m_hrFault))
+        return m_hrFault;
+    return m_bStopped ? m_hrStop : E_ABORT;
 }
 
 bool CDownloadCallback::CreateTargetFile()
@@ -106,8 +150,53 @@ bool CDownloadCallback::CreateTargetFile()
     // until the check holds it, and by then it is closed here.
     m_hFile = CreateOwnFile(m_pszPath, GENERIC_WRITE, FILE_SHARE_READ);
     if (!m_hFile.IsValid())
-        m_hrWrite = LastErrorResult();
+        m_hrFault = LastErrorResult();
     return m_hFile.IsValid();
+}
+
+void CDownloadCallback::StartFileOver()
+{
+    m_received = 0;
+    if (m_hFile.IsValid() && (SetFilePointer(m_hFile.Get(), 0, nullptr, FILE_BEGIN) != 0 ||
+                              !SetEndOfFile(m_hFile.Get())) && SUCCEEDED(m_hrFault))
+        m_hrFault = LastErrorResult();
+}
+
+void CDownloadCallback::Refuse(DownloadEnd end, HRESULT reason)
+{
+    if (SUCCEEDED(m_hrFault)) {
+        m_hrFault = reason;
+        m_end = end;
+    }
+}
+
+void CDownloadCallback::TakeAnswer(DWORD status, const wchar_t* headers)
+{
+    m_dwHttpStatus = status;
+    wchar_t value[kHeaderValueSize];
+    FindHeaderValue(headers, "Content-Range", value, kHeaderValueSize);
+    m_use = JudgeAnswer(status, value, m_resumeAt, m_total);
+    if (m_use == ANSWER_REFUSED)
+        Refuse(END_REFUSED, INET_E_DOWNLOAD_FAILURE);
+    if (m_use == ANSWER_START_OVER)
+        Refuse(END_COMPLETE, E_ABORT);
+    if (m_use != ANSWER_WHOLE)
+        return;
+    // A new version from its first byte: what it says of itself replaces
+    // what the file held. A compressed body's length is not the file's.
+    StartFileOver();
+    uint32_t length = 0;
+    const bool encoded = FindHeaderValue(headers, "Content-Encoding", value, kHeaderValueSize) &&
+                         lstrcmpiW(value, L"identity") != 0;
+    m_total = !encoded && FindHeaderValue(headers, "Content-Length", value, kHeaderValueSize) &&
+                      ParseByteCount(value, length) ? length : 0;
+    // A weak ETag may not name a range's version; the date may.
+    if (!FindHeaderValue(headers, "ETag", m_szValidator, kHeaderValueSize) || m_szValidator[0] == 'W')
+        FindHeaderValue(headers, "Last-Modified", m_szValidator, kHeaderValueSize);
+    if (m_total == 0)
+        m_szValidator[0] = 0;
+    if (m_sizeLimit != kNoSizeLimit && m_total != 0 && m_total != m_sizeLimit)
+        Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
 }
 
 bool CDownloadCallback::KeepWaiting(DWORD nowTick)
@@ -116,10 +205,11 @@ bool CDownloadCallback::KeepWaiting(DWORD nowTick)
         return false;
     if (m_bAborted)
         return !HasGoneSilent(m_dwAbortTick, nowTick);
-    if (g_bCancel == 0 && SUCCEEDED(m_hrWrite) && !HasGoneSilent(m_dwLastReport, nowTick))
+    if (g_bCancel == 0 && SUCCEEDED(m_hrFault) && !HasGoneSilent(m_dwLastReport, nowTick))
         return true;
     m_bAborted = true;
-    m_bEndedBySilence = g_bCancel == 0 && SUCCEEDED(m_hrWrite);
+    if (g_bCancel == 0 && SUCCEEDED(m_hrFault))
+        m_end = END_SILENCE;
     m_dwAbortTick = nowTick;
     if (!m_pBinding.IsValid())
         return false;
@@ -190,7 +280,10 @@ STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, UL
     // A large download reports thousands of times, most of them within one
     // percent: each send waits for the dialog's thread, so only a new
     // position is sent.
-    const int32_t percent = ProgressPercent(progress, progressMax);
+    // Measured against the whole file: an answer that goes on starts at its offset.
+    const uint32_t start = m_use == ANSWER_GOES_ON ? m_resumeAt : 0;
+    const uint32_t whole = m_total != 0 ? m_total : m_sizeLimit != kNoSizeLimit ? m_sizeLimit : start + progressMax;
+    const int32_t percent = ProgressPercent(start + progress, whole);
     if (percent != m_nShownPercent) {
         m_nShownPercent = percent;
         SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
@@ -227,19 +320,24 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
     // Pulled data: the binding fetches more only once all that is there has
     // been read, so this reads until the stream has nothing more for now.
     BYTE chunk[kChunkSize];
-    while (SUCCEEDED(m_hrWrite)) {
+    while (SUCCEEDED(m_hrFault)) {
         ULONG read = 0;
         const HRESULT result = medium->pstm->Read(chunk, kChunkSize, &read);
         if (read > 0) {
             m_dwLastReport = GetTickCount();
+            if (m_sizeLimit - m_received < read) {
+                Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+                break;
+            }
             DWORD written = 0;
             if (!m_hFile.IsValid() && !CreateTargetFile())
                 break;
             if (!WriteFile(m_hFile.Get(), chunk, read, &written, nullptr))
-                m_hrWrite = LastErrorResult();
+                m_hrFault = LastErrorResult();
             else if (written != read)  // a disk file takes all it can: the disk is full
-                m_hrWrite = HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
+                m_hrFault = HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
             m_dwBytesWritten += written;
+            m_received += written;
         }
         if (result != S_OK || read == 0)
             break;
@@ -254,15 +352,29 @@ STDMETHODIMP CDownloadCallback::OnObjectAvailable(REFIID, IUnknown*)
 
 STDMETHODIMP CDownloadCallback::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders)
 {
-    if (additionalHeaders)
-        *additionalHeaders = nullptr;
+    if (!additionalHeaders)
+        return E_INVALIDARG;
+    *additionalHeaders = nullptr;
+    if (m_resumeAt == 0)
+        return S_OK;
+    // The rest, but only of the version already on disk: any other version
+    // comes whole (If-Range). The service frees the text with CoTaskMemFree.
+    const wchar_t kFormat[] = L"Range: bytes=%lu-\r\nIf-Range: %s\r\n";
+    const int size = static_cast<int>(sizeof(kFormat) / sizeof(wchar_t) + 10 + kHeaderValueSize);
+    wchar_t* headers = static_cast<wchar_t*>(CoTaskMemAlloc(size * sizeof(wchar_t)));
+    if (!headers)
+        return E_OUTOFMEMORY;
+    wnsprintfW(headers, size, kFormat, static_cast<unsigned long>(m_resumeAt), m_szValidator);
+    *additionalHeaders = headers;
     return S_OK;
 }
 
-STDMETHODIMP CDownloadCallback::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders)
+STDMETHODIMP CDownloadCallback::OnResponse(DWORD status, LPCWSTR responseHeaders, LPCWSTR, LPWSTR* additionalHeaders)
 {
-    m_dwHttpStatus = status;
     if (additionalHeaders)
         *additionalHeaders = nullptr;
-    return S_OK;
+    TakeAnswer(status, responseHeaders);
+    // Ending the binding here spares the body; where the service reads on
+    // anyway, nothing of it is written and the next look aborts.
+    return FAILED(m_hrFault) ? E_ABORT : S_OK;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/AfxHandle.h"
+#include "install/HttpAnswer.h"
 
 #include <windows.h>
 #include <urlmon.h>
@@ -9,6 +10,27 @@
 // its next report, or within a second. Set back to 0 by the dialog whenever
 // it starts a download.
 extern volatile LONG g_bCancel;
+
+// What a download that ended early leaves for the next attempt of the same
+// run: its file, still open (others may read it, nobody may write, rename or
+// delete it), and how far it got of which version of the file.
+struct PartialDownload {
+    CUniqueFile file;                      // none when there is nothing to go on from
+    uint32_t received;                     // the bytes in it, all of one version
+    uint32_t total;                        // that version's whole length
+    wchar_t validator[kHeaderValueSize];   // that version's strong ETag, else its Last-Modified
+};
+
+// How a download ended, beyond its result.
+enum DownloadEnd {
+    END_COMPLETE,      // all the answer promised, or a failure of the transfer itself
+    END_SILENCE,       // aborted: nothing arrived for the silence limit
+    END_EARLY,         // the body stopped before the length its answer gave
+    END_REFUSED,       // an answer other than 200 (or a 206 that goes on): its body is not kept
+    END_OVER_SIZE,     // longer than the size the manifest pins
+};
+
+const uint32_t kNoSizeLimit = 0xFFFFFFFFu;  // the most a count of bytes can say
 
 // Downloads one address into one file and moves the progress bar meanwhile.
 // A COM object on the heap with a real reference count: the binding holds
@@ -21,14 +43,23 @@ public:
     static CUniqueInterface<CDownloadCallback> Create(HWND progressBar);
 
     // Downloads `url` into the file at `path` on this thread, which must be
-    // in a COM apartment. The file is created anew once the first bytes
-    // arrive (or the answer ends empty), so a download that gets nothing
-    // leaves none; whatever stood at `path` is removed, never written
-    // through, and others may read the file meanwhile but not write it. Returns once the binding has stopped, with its result: a
-    // failure when it failed, was aborted (Exit, or nothing arrived for the
-    // silence limit) or the file could not be written. The file is closed on
-    // return. With no progress bar (null) it moves none.
-    HRESULT Download(const wchar_t* url, const wchar_t* path);
+    // in a COM apartment. Returns once the binding has stopped, with its
+    // result: a failure when it failed, was aborted (Exit, or nothing arrived
+    // for the silence limit), its answer was refused, its body ended early,
+    // it passed `sizeLimit` bytes or the file could not be written.
+    // - With no `partial`, or none in it, the file is created anew once the
+    //   first bytes arrive (or the answer ends empty); whatever stood at
+    //   `path` is removed, never written through; others may read the file
+    //   meanwhile but not write it.
+    // - With a partial download of this run in `partial`, only the rest is
+    //   asked for, and only a continuation of the same version is appended;
+    //   anything else starts that same file over from its first byte.
+    // - When the download ends early with bytes of a known version and
+    //   length, they are left in `partial` for the next attempt; otherwise
+    //   the file is closed on return and `partial` emptied.
+    // With no progress bar (null) it moves none.
+    HRESULT Download(const wchar_t* url, const wchar_t* path, PartialDownload* partial = nullptr,
+                     uint32_t sizeLimit = kNoSizeLimit);
 
     // One look of the download's wait at `nowTick` (GetTickCount): aborts
     // the binding, once, when the user has left, the file could not be
@@ -38,12 +69,17 @@ public:
     // limit.
     bool KeepWaiting(DWORD nowTick);
 
-    // For the log: the HTTP status of the answer (0 before one), the bytes
-    // written to the file (modulo 4 GiB), and whether the download was
-    // aborted because nothing had arrived for the limit.
+    // For the log: the HTTP status of the last answer (0 before one), the
+    // bytes this download wrote (modulo 4 GiB), how it ended, where its
+    // answer went on from (0: from the first byte), the bytes now in the
+    // file and the whole length (0 when no answer gave one).
     DWORD HttpStatus() const { return m_dwHttpStatus; }
     DWORD BytesWritten() const { return m_dwBytesWritten; }
-    bool EndedBySilence() const { return m_bEndedBySilence; }
+    DownloadEnd End() const { return m_end; }
+    bool EndedBySilence() const { return m_end == END_SILENCE; }
+    uint32_t ResumedAt() const { return m_use == ANSWER_GOES_ON ? m_resumeAt : 0; }
+    uint32_t Received() const { return m_received; }
+    uint32_t Total() const { return m_total; }
 
     STDMETHOD(QueryInterface)(REFIID, void**) override;
     STDMETHOD_(ULONG, AddRef)() override;
@@ -64,8 +100,17 @@ private:
     explicit CDownloadCallback(HWND progressBar);
     ~CDownloadCallback() = default;  // by the last Release only
 
-    // Creates the file at m_pszPath; false, with m_hrWrite set, when it cannot.
+    // Creates the file at m_pszPath; false, with m_hrFault set, when it cannot.
     bool CreateTargetFile();
+    // One binding of `url`, waited for; its result.
+    HRESULT Bind(const wchar_t* url);
+    // Takes the answer's head: whether its body is wanted, and what it says
+    // of the file's version and length.
+    void TakeAnswer(DWORD status, const wchar_t* headers);
+    // Ends the binding at its next look, for `reason`, unless it is ending already.
+    void Refuse(DownloadEnd end, HRESULT reason);
+    // Cuts the file back to nothing, for an answer that starts it over.
+    void StartFileOver();
 
     volatile LONG m_nReferences;
 
@@ -78,11 +123,17 @@ private:
     int32_t m_nShownPercent;                // the position last sent to the bar; -1 before the first
     DWORD m_dwLastReport;                   // GetTickCount at the start or the last report
     DWORD m_dwAbortTick;                    // GetTickCount at the abort
-    HRESULT m_hrWrite;                      // the first failure to write the file, or S_OK
+    HRESULT m_hrFault;                      // the callback's own first reason to end the binding, or S_OK
     HRESULT m_hrStop;                       // what the binding stopped with
     DWORD m_dwHttpStatus;
     DWORD m_dwBytesWritten;
-    bool m_bEndedBySilence;
+    uint32_t m_sizeLimit;                   // the most bytes the file may have
+    uint32_t m_resumeAt;                    // the bytes this binding asked to go on from; 0: all
+    uint32_t m_received;                    // the bytes in the file
+    uint32_t m_total;                       // the length of the version in the file; 0 unknown
+    wchar_t m_szValidator[kHeaderValueSize];  // that version's ETag or Last-Modified; empty unknown
+    AnswerUse m_use;                        // what the last answer is to the file
+    DownloadEnd m_end;
     bool m_bAborted;
     bool m_bStopped;
 };

@@ -6,6 +6,7 @@
 #include "install/InstallStatus.h"
 #include "install/SignatureCheck.h"
 #include "system/Launch.h"
+#include "system/FileDigest.h"
 #include "system/Probes.h"
 #include "system/RunLog.h"
 
@@ -19,6 +20,10 @@ CProcessCriticalSection g_csWorker;
 // 1 from the start of a setup run until its runner has let the setup's file
 // go, still holding g_csWorker.
 volatile LONG g_bSetupRunning = 0;
+
+// A setup download of this run that ended early, for Retry to go on from;
+// touched only under g_csWorker.
+PartialDownload g_partialSetup;
 
 void SendStatus(HWND dialog, InstallStatus status)
 {
@@ -52,21 +57,48 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     ShowWindow(GetDlgItem(job.hDialog, IDCANCEL), SW_HIDE);
     SendStatus(job.hDialog, STATUS_DOWNLOAD_STARTED);
 
-    DiscardStaleCopy(job.szUrl, job.szSetupPath, job.pfnPathFileExists);
+    // The partial file is held open: nothing else can stand at its name.
+    if (!g_partialSetup.file.IsValid())
+        DiscardStaleCopy(job.szUrl, job.szSetupPath, job.pfnPathFileExists);
 
     // The log line names the silence limit as the support desk reads it.
     static_assert(kDownloadSilenceLimitMs == 30000, "say the new limit in the line below");
     const DWORD started = GetTickCount();
-    if (!callback.IsValid()) {
+    if (!callback.IsValid() || job.pins.sizeMalformed) {
+        if (job.pins.sizeMalformed)
+            LogLine("setup refused: the manifest's size value is not a count of bytes");
         SendStatus(job.hDialog, STATUS_DOWNLOAD_FAILED);
         return 0;
     }
-    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath);
-    LogLine("setup download from %s: result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl, result,
-            callback.Get()->HttpStatus(), callback.Get()->BytesWritten(), GetTickCount() - started,
-            callback.Get()->EndedBySilence() ? ", aborted after 30 s without data" : "");
-    // A failed, aborted or silent download fails here; what a "successful"
-    // one saved (an error page, a body cut short) the check refuses.
+    const CDownloadCallback& download = *callback.Get();
+    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, &g_partialSetup,
+                                                    job.pins.hasSize ? job.pins.size : kNoSizeLimit);
+    char began[64] = "whole";
+    if (download.ResumedAt() != 0)
+        wsprintfA(began, "resumed at %lu of %lu", static_cast<unsigned long>(download.ResumedAt()),
+                  static_cast<unsigned long>(download.Total()));
+    char ending[96] = "";
+    switch (download.End()) {
+    case END_SILENCE:
+        lstrcpyA(ending, ", aborted after 30 s without data");
+        break;
+    case END_EARLY:
+        wsprintfA(ending, ", ended early at %lu of %lu", static_cast<unsigned long>(download.Received()),
+                  static_cast<unsigned long>(download.Total()));
+        break;
+    case END_REFUSED:
+        lstrcpyA(ending, ", answer refused");
+        break;
+    case END_OVER_SIZE:
+        wsprintfA(ending, ", over the manifest's size %lu", static_cast<unsigned long>(job.pins.size));
+        break;
+    case END_COMPLETE:
+        break;
+    }
+    LogLine("setup download from %s: %hs, result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl,
+            began, result, download.HttpStatus(), download.BytesWritten(), GetTickCount() - started, ending);
+    // Only a whole answer of the length it promised, within the pinned
+    // size, is done; an error page or a body cut short never reaches the check.
     SendStatus(job.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
     return 0;
 }
@@ -104,7 +136,36 @@ HANDLE OpenSetupWithReadSharing(const wchar_t* path)
 
 }  // namespace
 
-CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath)
+namespace {
+
+// Whether the held setup is the file the manifest pins, when it pins one.
+bool MatchesPinnedDigest(HANDLE setup, const SetupPins& pins)
+{
+    if (!pins.hasSha256)
+        return true;
+    if (pins.sha256Malformed) {
+        LogLine("setup refused: the manifest's sha256 value \"%hs\" is not 64 hex digits", pins.sha256Text);
+        return false;
+    }
+    const DWORD started = GetTickCount();
+    uint8_t digest[32];
+    if (!Sha256OfFile(setup, digest)) {
+        LogLine("setup refused: its SHA-256 could not be taken, error %lu", GetLastError());
+        return false;
+    }
+    char text[65];
+    FormatSha256(digest, text);
+    if (memcmp(digest, pins.sha256, sizeof(digest)) != 0) {
+        LogLine("setup refused: SHA-256 %hs, the manifest pins %hs", text, pins.sha256Text);
+        return false;
+    }
+    LogLine("setup SHA-256 %hs matches the manifest's pin in %lu ms", text, GetTickCount() - started);
+    return true;
+}
+
+}  // namespace
+
+CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins)
 {
     // Held from before the check until the setup has ended: others may read
     // it, but nobody can write, delete or rename it, so the bytes that were
@@ -114,7 +175,7 @@ CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath)
         LogLine("setup not held open: error %lu", GetLastError());
         return CUniqueFile();
     }
-    if (!VerifySetupSignature(setupPath))
+    if (!MatchesPinnedDigest(setup.Get(), pins) || !VerifySetupSignature(setupPath))
         return CUniqueFile();
     return setup;
 }

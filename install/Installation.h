@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/SetupPins.h"
 #include "framework/AfxHandle.h"
 #include "system/TempPath.h"
 
@@ -25,19 +26,22 @@ struct SetupDownloadJob {
     wchar_t szUrl[512];  // as the ANSI download functions would read it
     wchar_t szSetupPath[kTempPathSize];
     PathFileExistsFn pfnPathFileExists;  // or none; valid while the process runs: shlwapi is also imported
+    SetupPins pins;                      // what the manifest pins of the setup
 };
 
 // Step 1: starts the worker that downloads the setup to its path, after
 // hiding Retry and Exit and reporting STATUS_DOWNLOAD_STARTED, and reports
-// STATUS_DOWNLOAD_DONE or STATUS_DOWNLOAD_FAILED. False when it could not
-// be started.
+// STATUS_DOWNLOAD_DONE or STATUS_DOWNLOAD_FAILED. A download of this run
+// that ended early is gone on from where it stopped, when the server still
+// has that version. False when it could not be started.
 bool StartSetupDownload(const SetupDownloadJob& job);
 
 // Step 2, on the dialog's thread once the download is done: opens the
 // downloaded setup so that nobody can change, rename or delete it while it
-// is held, then checks its signature. The held file, or none when it cannot
-// be held or its signature is refused.
-CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath);
+// is held, then checks the held bytes against the SHA-256 that `pins` may
+// name, and its signature. The held file, or none when it cannot be held,
+// its digest differs (or cannot be taken) or its signature is refused.
+CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins);
 
 // Step 3: starts the worker that runs the held setup silently and elevated,
 // on behalf of `dialog`, waits for it and reports STATUS_INSTALL_DONE or

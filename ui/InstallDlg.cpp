@@ -53,7 +53,7 @@ const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
 };
 
 CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, const wchar_t* setupPath, CWnd* parent)
-    : CDialog(IDD_INSTALL_DIALOG, parent), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
+    : CDialog(IDD_INSTALL_DIALOG, parent), m_setupPins(), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
       m_rcStatusArea()
 {
@@ -145,6 +145,7 @@ void CInstallDlg::StartDownload()
     WidenAnsiText(m_strUrl, job.szUrl, sizeof(job.szUrl) / sizeof(job.szUrl[0]));
     lstrcpynW(job.szSetupPath, m_szSetupPath, kTempPathSize);
     job.pfnPathFileExists = m_pfnPathFileExists;
+    job.pins = m_setupPins;
     if (StartSetupDownload(job)) {
         g_bCancel = 0;
         EnableWindow(GetDlgItem(IDOK), FALSE);
@@ -230,7 +231,7 @@ void CInstallDlg::SetStatus(const MessageChar* text, bool urgent)
 void CInstallDlg::OnDownloadDone()
 {
     // Held from before its check until the runner has taken it over.
-    CUniqueFile verifiedSetup = HoldVerifiedSetup(m_szSetupPath);
+    CUniqueFile verifiedSetup = HoldVerifiedSetup(m_szSetupPath, m_setupPins);
     if (!verifiedSetup.IsValid()) {
         OfferRetry(m_texts.m_strVerifyFailed);
         return;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include "app/SetupPins.h"
 #include "framework/AfxDialog.h"
 #include "framework/AfxHandle.h"
 #include "framework/AfxString.h"
@@ -17,6 +18,8 @@ public:
     // `texts` must outlive the dialog; `downloadUrl` and `setupPath`, where
     // the setup is downloaded to, are copied.
     CInstallDlg(const MessageSet& texts, const char* downloadUrl, const wchar_t* setupPath, CWnd* parent);
+
+    SetupPins m_setupPins;  // what the manifest pins of the setup; nothing unless set
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -78,7 +78,7 @@ def first_installation_finishes():
         assert 0x2 | 0x4 in w.launch_apartments()[0], w.launch_apartments()
         size = os.path.getsize(os.path.join(w.root, world.SETUP_PATH))
         assert [line for line in w.run_log() if line.startswith(
-            "setup download from https://localhost:8443/%s: result 0x00000000, HTTP status 200, %d bytes in " % (
+            "setup download from https://localhost:8443/%s: whole, result 0x00000000, HTTP status 200, %d bytes in " % (
                 world.SETUP_PATH, size))
         ], w.run_log()
         exit_dialog(w, installer)

@@ -68,9 +68,28 @@ TEST_F(DownloadCallback, ProvidesOnlyItsOwnInterfacesAndAsksToPullWithoutACacheC
     EXPECT_EQ(S_OK, callback.QueryInterface(IID_IHttpNegotiate, &object));
     EXPECT_EQ(static_cast<IHttpNegotiate*>(&callback), object);
     LPWSTR headers = reinterpret_cast<LPWSTR>(&callback);
-    EXPECT_EQ(S_OK, callback.OnResponse(404, L"", L"", &headers));
-    EXPECT_EQ(nullptr, headers) << "no headers added";
-    EXPECT_EQ(404u, callback.HttpStatus());
+    EXPECT_EQ(S_OK, callback.BeginningTransaction(L"https://localhost/", L"", 0, &headers));
+    EXPECT_EQ(nullptr, headers) << "a whole file asks for no range";
+    // Only a plain 200 is taken; anything else ends the binding unread.
+    const struct {
+        DWORD status;
+        HRESULT answer;
+        DownloadEnd end;
+    } answers[] = {
+        {200, S_OK, END_COMPLETE},
+        {404, E_ABORT, END_REFUSED},
+        {206, E_ABORT, END_REFUSED},
+        {416, E_ABORT, END_REFUSED},
+    };
+    for (const auto& a : answers) {
+        const CUniqueInterface<CDownloadCallback> answered = NewCallback();
+        headers = reinterpret_cast<LPWSTR>(&callback);
+        EXPECT_EQ(a.answer, answered.Get()->OnResponse(a.status, L"HTTP/1.1 x\r\nContent-Range: bytes 0-1/2\r\n",
+                                                       L"", &headers)) << a.status;
+        EXPECT_EQ(nullptr, headers) << "no headers added";
+        EXPECT_EQ(a.status, answered.Get()->HttpStatus());
+        EXPECT_EQ(a.end, answered.Get()->End()) << a.status;
+    }
     for (const IID* other : {&IID_IHttpNegotiate2, &IID_IServiceProvider, &IID_IBinding}) {
         object = &callback;
         EXPECT_EQ(E_NOINTERFACE, callback.QueryInterface(*other, &object));

@@ -100,7 +100,8 @@ TEST(UpdateManifest, ReadsEachValueCutToItsBufferAtAWholeCharacter)
 
         char version[kVersionBufferSize] = {};
         CString downloadUrl("before");
-        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), version, downloadUrl)) << "case " << i;
+        SetupPins pins;
+        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), version, downloadUrl, pins)) << "case " << i;
         if (c.read) {
             EXPECT_EQ(Ansi(c.version.substr(0, c.versionKept)), version) << "case " << i;
             EXPECT_EQ(Ansi(c.address.substr(0, c.addressKept)), static_cast<const char*>(downloadUrl)) << "case " << i;

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// What the download makes of an HTTP answer's head: which header says what,
+// and whether an answer continues the bytes already on disk. No Windows
+// here, so the rules are tested natively and fuzzed.
+
+// Longest header value kept (ETag, Last-Modified, Content-Range), with its
+// terminator; a longer one counts as absent.
+const size_t kHeaderValueSize = 128;
+
+// The value of the header `name` (ASCII, any case) in `headers`, the answer's
+// head as the download service hands it over (lines separated by CR LF, a
+// status line first), without surrounding blanks, into `value` of `size`
+// characters. False, with `value` empty, when absent or too long to fit.
+bool FindHeaderValue(const wchar_t* headers, const char* name, wchar_t* value, size_t size);
+
+// A count of bytes in decimal: digits only, at least one, below 4 GiB (the
+// product is a 32-bit program and its setup far smaller). False for
+// anything else.
+template <typename Char>
+bool ParseByteCount(const Char* text, uint32_t& count)
+{
+    count = 0;
+    if (!text || !*text)
+        return false;
+    for (; *text; ++text) {
+        const uint32_t digit = static_cast<uint32_t>(*text - '0');
+        if (*text < '0' || *text > '9' || count > (0xFFFFFFFFu - digit) / 10)
+            return false;
+        count = count * 10 + digit;
+    }
+    return true;
+}
+
+// "bytes FIRST-LAST/TOTAL" with FIRST <= LAST < TOTAL; false otherwise
+// (an unknown total "*" included).
+bool ParseContentRange(const wchar_t* value, uint32_t& first, uint32_t& last, uint32_t& total);
+
+// What an answer does to the file being downloaded.
+enum AnswerUse {
+    ANSWER_WHOLE,       // the whole file from its first byte
+    ANSWER_GOES_ON,     // the rest, to be appended
+    ANSWER_START_OVER,  // no use, but a plain request may still get the file
+    ANSWER_REFUSED,     // a failure: its body is never saved
+};
+
+// The use of an answer with HTTP `status` (0: not HTTP, a local file) and
+// `contentRange` (empty when absent), to a request that asked for the bytes
+// from `resumeAt` on (0: asked for the whole file) of a file of `total`
+// bytes. Only a 206 that starts at `resumeAt` and runs to the end of the
+// same total goes on; a mismatched 206 and a 416 start over.
+AnswerUse JudgeAnswer(uint32_t status, const wchar_t* contentRange, uint32_t resumeAt, uint32_t total);

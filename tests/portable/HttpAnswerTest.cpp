@@ -1,0 +1,159 @@
+#include "app/SetupPins.h"
+#include "install/HttpAnswer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const wchar_t kHead[] =
+    L"HTTP/1.1 206 Partial Content\r\n"
+    L"content-range:  bytes 100-199/200 \r\n"
+    L"ETag: \"v1\"\r\n"
+    L"X-Content-Length: 7\r\n"
+    L"Content-Length:\t100\r\n\r\n";
+
+TEST(HttpAnswer, FindsAHeaderByItsWholeNameInAnyCaseWithoutItsBlanks)
+{
+    const struct {
+        const char* name;
+        size_t size;
+        bool found;
+        const wchar_t* value;
+    } cases[] = {
+        {"Content-Range", 128, true, L"bytes 100-199/200"},
+        {"Content-Length", 128, true, L"100"},
+        {"etag", 128, true, L"\"v1\""},
+        {"ETag", 5, true, L"\"v1\""},   // four characters and the terminator
+        {"ETag", 4, false, L""},        // one too few: absent rather than cut
+        {"Length", 128, false, L""},    // a name's tail is not the name
+        {"Content", 128, false, L""},
+        {"Last-Modified", 128, false, L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t value[128] = L"stale";
+        EXPECT_EQ(c.found, FindHeaderValue(kHead, c.name, value, c.size)) << c.name;
+        EXPECT_EQ(std::wstring(c.value), value) << c.name;
+    }
+    wchar_t value[8] = L"stale";
+    EXPECT_FALSE(FindHeaderValue(nullptr, "ETag", value, 8));
+    EXPECT_FALSE(FindHeaderValue(L"ETag", "ETag", value, 8)) << "a name without a colon";
+}
+
+TEST(HttpAnswer, ReadsCountsAndRangesOnlyWhenWellFormed)
+{
+    const struct {
+        const char* text;
+        bool read;
+        uint32_t count;
+    } counts[] = {
+        {"0", true, 0},           {"4294967295", true, 4294967295u}, {"4294967296", false, 0},
+        {"00012", true, 12},      {"", false, 0},                    {"-1", false, 0},
+        {"+1", false, 0},         {"1 ", false, 0},                  {"12a", false, 0},
+        {"99999999999999999999", false, 0},
+    };
+    for (const auto& c : counts) {
+        uint32_t count = 7;
+        EXPECT_EQ(c.read, ParseByteCount(c.text, count)) << c.text;
+        if (c.read)
+            EXPECT_EQ(c.count, count) << c.text;
+    }
+    const struct {
+        const wchar_t* text;
+        bool read;
+        uint32_t first, last, total;
+    } ranges[] = {
+        {L"bytes 100-199/200", true, 100, 199, 200},
+        {L"BYTES 0-0/1", true, 0, 0, 1},
+        {L"bytes 100-199/*", false},
+        {L"bytes */200", false},
+        {L"bytes 200-199/300", false},  // first after last
+        {L"bytes 100-200/200", false},  // last at the total
+        {L"bytes 100-199/200/3", false},
+        {L"bytes100-199/200", false},
+        {L"items 100-199/200", false},
+        {L"bytes 100-199", false},
+        {L"bytes 1-4294967296/4294967297", false},
+    };
+    for (const auto& r : ranges) {
+        uint32_t first = 0, last = 0, total = 0;
+        EXPECT_EQ(r.read, ParseContentRange(r.text, first, last, total)) << r.text;
+        if (r.read) {
+            EXPECT_EQ(r.first, first);
+            EXPECT_EQ(r.last, last);
+            EXPECT_EQ(r.total, total);
+        }
+    }
+}
+
+TEST(HttpAnswer, GoesOnOnlyWithTheRestOfTheSameVersion)
+{
+    const struct {
+        uint32_t status;
+        const wchar_t* range;
+        uint32_t resumeAt, total;
+        AnswerUse use;
+    } cases[] = {
+        {200, L"", 0, 0, ANSWER_WHOLE},
+        {0, L"", 0, 0, ANSWER_WHOLE},                           // a local file
+        {200, L"", 100, 200, ANSWER_WHOLE},                     // ranges ignored, or another version
+        {206, L"bytes 100-199/200", 100, 200, ANSWER_GOES_ON},
+        {206, L"bytes 101-199/200", 100, 200, ANSWER_START_OVER},  // not where the file stops
+        {206, L"bytes 99-199/200", 100, 200, ANSWER_START_OVER},
+        {206, L"bytes 100-198/200", 100, 200, ANSWER_START_OVER},  // not to the end
+        {206, L"bytes 100-249/250", 100, 200, ANSWER_START_OVER},  // another length
+        {206, L"", 100, 200, ANSWER_START_OVER},
+        {416, L"bytes */200", 100, 200, ANSWER_START_OVER},
+        {206, L"bytes 0-199/200", 0, 0, ANSWER_REFUSED},        // a range nobody asked for
+        {416, L"", 0, 0, ANSWER_REFUSED},
+        {404, L"", 0, 0, ANSWER_REFUSED},
+        {404, L"", 100, 200, ANSWER_REFUSED},
+        {500, L"", 0, 0, ANSWER_REFUSED},
+        {304, L"", 0, 0, ANSWER_REFUSED},
+        {201, L"", 0, 0, ANSWER_REFUSED},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.use, JudgeAnswer(c.status, c.range, c.resumeAt, c.total)) << c.status << " " << c.range;
+}
+
+TEST(SetupPins, ReadsADigestOfSixtyFourHexDigitsAndADecimalSize)
+{
+    const std::string digest = "00112233445566778899aabbccddeeffFFEEDDCCBBAA99887766554433221100";
+    const struct {
+        std::string sha256;
+        const char* size;
+        bool hasSha256, sha256Malformed, hasSize, sizeMalformed;
+        uint32_t sizeValue;
+    } cases[] = {
+        {"", "", false, false, false, false, 0},
+        {digest, "4096", true, false, true, false, 4096},
+        {digest.substr(0, 63), "", true, true, false, false, 0},
+        {digest + "0", "", true, true, false, false, 0},
+        {digest.substr(0, 63) + "g", "", true, true, false, false, 0},
+        {std::string(71, 'a'), "", true, true, false, false, 0},
+        {"", "12kB", false, false, true, true, 0},
+        {"", "-5", false, false, true, true, 0},
+        {"", "4294967296", false, false, true, true, 0},
+    };
+    for (const auto& c : cases) {
+        SetupPins pins;
+        pins.sha256[0] = 0x5A;
+        ParseSetupPins(c.sha256.c_str(), c.size, pins);
+        EXPECT_EQ(c.hasSha256, pins.hasSha256) << c.sha256;
+        EXPECT_EQ(c.sha256Malformed, pins.sha256Malformed) << c.sha256;
+        EXPECT_EQ(c.hasSize, pins.hasSize) << c.size;
+        EXPECT_EQ(c.sizeMalformed, pins.sizeMalformed) << c.size;
+        if (c.hasSize && !c.sizeMalformed)
+            EXPECT_EQ(c.sizeValue, pins.size);
+        EXPECT_EQ(c.sha256.substr(0, sizeof(pins.sha256Text) - 1), pins.sha256Text);
+    }
+    SetupPins pins;
+    ParseSetupPins(digest.c_str(), "", pins);
+    char text[65];
+    FormatSha256(pins.sha256, text);
+    EXPECT_EQ("00112233445566778899aabbccddeeffffeeddccbbaa99887766554433221100", std::string(text))
+        << "either case read, lowercase written";
+}
+
+}  // namespace
