@@ -190,13 +190,17 @@ void CDownloadCallback::TakeAnswer(DWORD status, const wchar_t* headers)
                          lstrcmpiW(value, L"identity") != 0;
     m_total = !encoded && FindHeaderValue(headers, "Content-Length", value, kHeaderValueSize) &&
                       ParseByteCount(value, length) ? length : 0;
-    // A weak ETag may not name a range's version; the date may.
-    if (!FindHeaderValue(headers, "ETag", m_szValidator, kHeaderValueSize) || m_szValidator[0] == 'W')
-        FindHeaderValue(headers, "Last-Modified", m_szValidator, kHeaderValueSize);
-    if (m_total == 0)
+    // A weak ETag may not name a range's version; the date may. Without a
+    // length of its own, an answer cannot be gone on from.
+    if (!m_total)
         m_szValidator[0] = 0;
+    else if (!FindHeaderValue(headers, "ETag", m_szValidator, kHeaderValueSize) || m_szValidator[0] == 'W')
+        FindHeaderValue(headers, "Last-Modified", m_szValidator, kHeaderValueSize);
     if (m_sizeLimit != kNoSizeLimit && m_total != 0 && m_total != m_sizeLimit)
         Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    // The pinned size is the length the file must reach.
+    if (m_sizeLimit != kNoSizeLimit)
+        m_total = m_sizeLimit;
 }
 
 bool CDownloadCallback::KeepWaiting(DWORD nowTick)

@@ -10,6 +10,8 @@
 #include "system/Probes.h"
 #include "system/RunLog.h"
 
+#include <new>
+
 namespace {
 
 // Held by each worker for its whole run, so that two never overlap; the
@@ -22,8 +24,10 @@ CProcessCriticalSection g_csWorker;
 volatile LONG g_bSetupRunning = 0;
 
 // A setup download of this run that ended early, for Retry to go on from;
-// touched only under g_csWorker.
-PartialDownload g_partialSetup;
+// made on first use and touched only under g_csWorker. Never destroyed: a
+// worker may still hold it while the process ends.
+PartialDownload* g_pPartialSetup = nullptr;
+alignas(PartialDownload) unsigned char g_partialSetupStorage[sizeof(PartialDownload)];
 
 void SendStatus(HWND dialog, InstallStatus status)
 {
@@ -57,8 +61,10 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     ShowWindow(GetDlgItem(job.hDialog, IDCANCEL), SW_HIDE);
     SendStatus(job.hDialog, STATUS_DOWNLOAD_STARTED);
 
+    if (!g_pPartialSetup)
+        g_pPartialSetup = new (g_partialSetupStorage) PartialDownload();
     // The partial file is held open: nothing else can stand at its name.
-    if (!g_partialSetup.file.IsValid())
+    if (!g_pPartialSetup->file.IsValid())
         DiscardStaleCopy(job.szUrl, job.szSetupPath, job.pfnPathFileExists);
 
     // The log line names the silence limit as the support desk reads it.
@@ -71,30 +77,17 @@ unsigned __stdcall DownloadSetup(void* handedJob)
         return 0;
     }
     const CDownloadCallback& download = *callback.Get();
-    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, &g_partialSetup,
+    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, g_pPartialSetup,
                                                     job.pins.hasSize ? job.pins.size : kNoSizeLimit);
-    char began[64] = "whole";
-    if (download.ResumedAt() != 0)
-        wsprintfA(began, "resumed at %lu of %lu", static_cast<unsigned long>(download.ResumedAt()),
-                  static_cast<unsigned long>(download.Total()));
-    char ending[96] = "";
-    switch (download.End()) {
-    case END_SILENCE:
-        lstrcpyA(ending, ", aborted after 30 s without data");
-        break;
-    case END_EARLY:
-        wsprintfA(ending, ", ended early at %lu of %lu", static_cast<unsigned long>(download.Received()),
-                  static_cast<unsigned long>(download.Total()));
-        break;
-    case END_REFUSED:
-        lstrcpyA(ending, ", answer refused");
-        break;
-    case END_OVER_SIZE:
-        wsprintfA(ending, ", over the manifest's size %lu", static_cast<unsigned long>(job.pins.size));
-        break;
-    case END_COMPLETE:
-        break;
-    }
+    // How the download began and how it ended, as the support desk reads them.
+    static const char* const kEndings[] = {"", ", aborted after 30 s without data", ", ended early at %lu of %lu",
+                                           ", answer refused", ", over the manifest's size %lu"};
+    static_assert(sizeof(kEndings) / sizeof(kEndings[0]) == END_OVER_SIZE + 1, "one ending per end, in its order");
+    const DownloadEnd end = download.End();
+    char began[48];
+    char ending[64];
+    wsprintfA(began, download.ResumedAt() ? "resumed at %lu of %lu" : "whole", download.ResumedAt(), download.Total());
+    wsprintfA(ending, kEndings[end], end == END_OVER_SIZE ? job.pins.size : download.Received(), download.Total());
     LogLine("setup download from %s: %hs, result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl,
             began, result, download.HttpStatus(), download.BytesWritten(), GetTickCount() - started, ending);
     // Only a whole answer of the length it promised, within the pinned
