@@ -4,6 +4,7 @@ end to end under Wine: download, signature check, setup, Finish or Retry.
 
   install_test.py --list | NAME...
 """
+import hashlib
 import os
 import re
 import shutil
@@ -193,21 +194,106 @@ def slow_download_that_keeps_delivering_is_never_cut():
 
 
 @scenario
-def error_page_and_short_body_reach_the_signature_check():
+def error_page_and_short_body_fail_the_download():
     # Wine's download service reports success for a 404 page and for a body
-    # shorter than announced; the check then rejects what was saved. A reset
-    # in mid-body it reports either way, depending on when the RST lands.
-    for fault, outcomes in (("404", ("verify_failed",)), ("truncate", ("verify_failed",)),
-                            ("reset", ("verify_failed", "download_failed"))):
+    # shorter than announced: the installer itself refuses the page and
+    # tells the short body from a whole one. A reset that the service misses
+    # ends as a silent download.
+    for fault in ("404", "truncate", "reset"):
         with World(setup_fault=fault) as w:
             installer = open_dialog(w)
             try:
-                # A reset that the download service misses ends as a silent download.
-                w.wait_status(tuple(EN[outcome] for outcome in outcomes), DOWNLOAD_SILENCE_SECONDS + 30)
+                w.wait_status(EN["download_failed"], DOWNLOAD_SILENCE_SECONDS + 30)
             except AssertionError as error:
                 raise AssertionError("%s: %s" % (fault, error))
             assert w.setup_runs() == []
+            if fault == "404":
+                assert [line for line in w.run_log() if "HTTP status 404" in line and "answer refused" in line], \
+                    w.run_log()
             exit_dialog(w, installer)
+
+
+def download_lines(w):
+    return [line for line in w.run_log() if line.startswith("setup download from ")]
+
+
+def cut_then_retry(change, answer, began):
+    """A download cut at 70 %; then `change` (of the world) and Retry: the
+    second request carries the range of the rest and the first answer's
+    ETag; the server's `answer` to it, and how the log says it `began`."""
+    whole = world.setup_file("signed")
+    with World(setup_fault="cut 0.7") as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["download_failed"])
+        first = w.answers()
+        cut = int(len(whole) * 0.7)
+        assert [(status, sent) for status, _, _, sent in first] == [(200, cut)], first
+        assert download_lines(w)[-1].endswith(", ended early at %d of %d" % (cut, len(whole))), download_lines(w)
+        served = change(w)
+        w.press(IDOK)
+        w.wait_status(EN["installed"], 60)
+        second = w.answers()[len(first):]
+        etag = '"%s"' % hashlib.sha256(whole).hexdigest()[:32]
+        assert [(asked, condition) for _, asked, condition, _ in second] == [("bytes=%d-" % cut, etag)], second
+        sent = len(served) - cut if answer == 206 else len(served)
+        assert [(status, got) for status, _, _, got in second] == [(answer, sent)], second
+        assert download_lines(w)[-1].startswith("setup download from https://localhost:8443/%s: %s, result 0x00000000"
+                                                % (world.SETUP_PATH, began % (cut, len(whole)) if "%" in began else began)), download_lines(w)
+        assert len(w.setup_runs()) == 1, w.setup_runs()
+        exit_dialog(w, installer)
+
+
+def unchanged(w):
+    os.remove(os.path.join(w.root, world.SETUP_PATH + ".fault"))
+    return world.setup_file("signed")
+
+
+def changed(w):
+    os.remove(os.path.join(w.root, world.SETUP_PATH + ".fault"))
+    w.write_file(world.SETUP_PATH, world.setup_file("other-signer"))
+    return world.setup_file("other-signer")
+
+
+def ranges_ignored(w):
+    w.write_file(world.SETUP_PATH + ".fault", "no-ranges")
+    return world.setup_file("signed")
+
+
+for _name, _change, _answer, _began in (
+        ("goes_on_with_the_rest", unchanged, 206, "resumed at %d of %d"),
+        ("takes_a_changed_file_whole", changed, 200, "whole"),
+        ("starts_over_where_ranges_are_ignored", ranges_ignored, 200, "whole")):
+    SCENARIOS["retry_after_a_cut_" + _name] = \
+        lambda change=_change, answer=_answer, began=_began: cut_then_retry(change, answer, began)
+
+
+def pinned(pins, served, outcome, logged):
+    """A manifest that pins the setup: the served file's `outcome`, and a
+    log line that holds `logged`."""
+    digest = hashlib.sha256(world.setup_file("signed")).hexdigest()
+    size = len(world.setup_file("signed"))
+    text = world.manifest(**{key: value(digest, size) for key, value in pins.items()})
+    with World(manifest_text=text, setup=served) as w:
+        installer = open_dialog(w)
+        w.wait_status(EN[outcome])
+        assert [line for line in w.run_log() if logged in line], (logged, w.run_log())
+        assert len(w.setup_runs()) == (outcome == "installed"), w.setup_runs()
+        exit_dialog(w, installer)
+
+
+for _name, _pins, _served, _outcome, _logged in (
+        ("the_file_it_names_installs", dict(sha256=lambda d, n: d.upper(), size=lambda d, n: n), "signed",
+         "installed", "matches the manifest's pin"),
+        ("another_signed_file_is_refused", dict(sha256=lambda d, n: d), "other-signer", "verify_failed",
+         "the manifest pins "),
+        ("a_malformed_digest_refuses_all", dict(sha256=lambda d, n: d[:63]), "signed", "verify_failed",
+         "is not 64 hex digits"),
+        ("a_longer_file_fails_the_download", dict(size=lambda d, n: n - 1), "signed", "download_failed",
+         ", over the manifest's size "),
+        ("a_malformed_size_fails_the_download", dict(size=lambda d, n: "%dk" % n), "signed", "download_failed",
+         "size value is not a count")):
+    SCENARIOS["pinned_setup_" + _name] = \
+        lambda pins=_pins, served=_served, outcome=_outcome, logged=_logged: pinned(pins, served, outcome, logged)
 
 
 @scenario

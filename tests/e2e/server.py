@@ -16,6 +16,17 @@ on every request, makes the answer to <path> misbehave; its first line is one of
                               nothing on the open connection (at most 120 s)
     silent                    the request read, then no answer at all (at most 120 s)
     redirect URL              302 to URL
+    cut FRACTION              headers with the answer's true length, FRACTION
+                              of that body (0 to 1), close
+    no-ranges                 Range and If-Range ignored: always 200 and all
+
+Every file answer carries a strong ETag (from its bytes) and Last-Modified.
+A request with "Range: bytes=N-" or "bytes=N-M" gets 206 with Content-Range,
+unless it carries an If-Range that names neither (then 200 and all); a
+range that starts at or past the end gets 416 with "Content-Range: bytes */T".
+
+Each answer appends "<path> <status> <Range or -> <If-Range or -> <bytes>"
+to DIR/headers.log when it ends, blanks inside a header value as "_".
 
 Each answer appends "<start> <end> <path> <fault|ok> <bytes>" to
 DIR/requests.log when it ends; blanks inside the fault become "_" so that every
@@ -24,8 +35,11 @@ DIR/answers.log once its headers are out, for a test that acts while the
 body is on its way (a drip, a stall).
 """
 import argparse
+import email.utils
+import hashlib
 import http.server
 import os
+import re
 import signal
 import socket
 import ssl
@@ -52,8 +66,13 @@ def well_formed(words):
     if not words:
         return True
     kind, arguments = words[0], words[1:]
-    if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent"):
+    if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent", "no-ranges"):
         return not arguments
+    if kind == "cut" and len(arguments) == 1:
+        try:
+            return 0 <= float(arguments[0]) <= 1
+        except ValueError:
+            return False
     if kind == "redirect":
         return len(arguments) == 1
     if kind == "drip" and len(arguments) == 2:
@@ -95,6 +114,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         local = self.local_file(path)
         fault = self.fault_for(local)
         self.sent = 0
+        self.status = 0
         try:
             self.respond(local, fault, with_body)
         except (ClientGone, OSError):
@@ -102,6 +122,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         finally:
             self.log_request_line(start, path, fault)
+            self.log_headers_line(path)
 
     def local_file(self, path):
         root = os.path.realpath(self.root)
@@ -122,6 +143,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
         line = "%.3f %.3f %s %s %d\n" % (start, time.time(), path, fault.replace(" ", "_") or "ok", self.sent)
         with log_lock, open(os.path.join(self.root, "requests.log"), "a") as log:
             log.write(line)
+
+    def log_headers_line(self, path):
+        asked = [(self.headers.get(name) or "-").replace(" ", "_") for name in ("Range", "If-Range")]
+        line = "%s %d %s %s %d\n" % (path, self.status, asked[0], asked[1], self.sent)
+        with log_lock, open(os.path.join(self.root, "headers.log"), "a") as log:
+            log.write(line)
+
+    def send_response(self, code, message=None):
+        self.status = code
+        super().send_response(code, message)
 
     # -- answers ---------------------------------------------------------------
 
@@ -146,11 +177,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.status_page(404, with_body)
         with open(local, "rb") as f:
             body = f.read()
-
-        self.headers_for(len(body))
+        version = {"ETag": '"%s"' % hashlib.sha256(body).hexdigest()[:32],
+                   "Last-Modified": email.utils.formatdate(os.path.getmtime(local), usegmt=True)}
+        first = None if kind == "no-ranges" else self.range_start(body, version)
+        if first is not None and first >= len(body):
+            self.send_response(416)
+            self.send_header("Content-Range", "bytes */%d" % len(body))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        whole = len(body)
+        if first is not None:
+            body = body[first:self.range_end(whole)]
+        self.headers_for(len(body), version, None if first is None else (first, first + len(body) - 1, whole))
         if not with_body:
             return
-        if kind == "truncate":
+        if kind == "cut":
+            self.write(body[: int(len(body) * float(words[1]))])
+            self.close_politely()
+        elif kind == "truncate":
             self.write(body[: len(body) // 2])
             self.close_politely()
         elif kind == "reset":
@@ -175,10 +220,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if with_body:
             self.write(body)
 
-    def headers_for(self, length):
-        self.send_response(200)
+    def range_start(self, body, version):
+        """Where a Range the client may have asked for starts, or None for all."""
+        match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range", "").strip())
+        condition = self.headers.get("If-Range")
+        if not match or (condition is not None and condition.strip() not in version.values()):
+            return None
+        return int(match.group(1))
+
+    def range_end(self, whole):
+        last = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers["Range"].strip()).group(2)
+        return min(whole, int(last) + 1) if last else whole
+
+    def headers_for(self, length, version, part):
+        self.send_response(206 if part else 200)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(length))
+        for name, value in version.items():
+            self.send_header(name, value)
+        if part:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % part)
         self.end_headers()
         self.wfile.flush()
         with log_lock, open(os.path.join(self.root, "answers.log"), "a") as log:

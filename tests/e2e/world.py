@@ -84,8 +84,17 @@ def assistant_command(arch=ARCH):
     return '"C:\\%s\\ZELK\\Assistant\\QXZELK_Assistant.exe"' % PROGRAM_FILES[arch]
 
 
-def manifest(version="1.4.14.815", address="https://localhost:8443/pweb/download/setup.exe"):
-    return "[version]\r\nversion=%s\r\n[download]\r\naddress=%s\r\n" % (version, address)
+def manifest(version="1.4.14.815", address="https://localhost:8443/pweb/download/setup.exe", sha256=None, size=None):
+    """A manifest's text; `sha256` and `size`, when given, pin the setup."""
+    pins = "".join("%s=%s\r\n" % (key, value) for key, value in (("sha256", sha256), ("size", size))
+                   if value is not None)
+    return "[version]\r\nversion=%s\r\n[download]\r\naddress=%s\r\n%s" % (version, address, pins)
+
+
+def setup_file(name):
+    """The bytes of the prepared setup `name`."""
+    with open(os.path.join(SETUPS, name + ".exe"), "rb") as f:
+        return f.read()
 
 
 def windows_path(path):
@@ -781,6 +790,18 @@ class World:
 
         return wait_until(figures, seconds, "the swap racer's report in " + report,
                           lambda: repr(open(report).read()))
+
+    def answers(self, path=SETUP_PATH):
+        """What the server answered to each request for `path`, in order:
+        (status, Range asked or None, If-Range sent or None, bytes sent)."""
+        try:
+            with open(os.path.join(self.root, "headers.log")) as f:
+                lines = [line.split() for line in f]
+        except FileNotFoundError:
+            return []
+        return [(int(status), None if asked == "-" else asked.replace("_", " "),
+                 None if condition == "-" else condition.replace("_", " "), int(sent))
+                for logged, status, asked, condition, sent in lines if logged == "/" + path]
 
     def requests(self):
         try:
