@@ -7,6 +7,8 @@ the output folder as it was. Prints "N releases, N as expected".
 Its argument picks the refusals, which end before the installer is built,
 or the installing case.
 """
+import hashlib
+import importlib.machinery
 import os
 import shutil
 import subprocess
@@ -74,8 +76,11 @@ def installs_with_the_installer_it_built():
         out = os.path.join(work, "release")
         assert sorted(snapshot(out)) == [".", "DA_Razi.exe", "pweb", "pweb/download",
                                          "pweb/download/da_razi_update.ini", "pweb/download/setup.exe"]
+        with open(os.path.join(out, "pweb/download/setup.exe"), "rb") as f:
+            published = f.read()
         with open(os.path.join(out, "pweb/download/da_razi_update.ini"), "rb") as f:
-            assert f.read() == world.manifest(OFFER, ADDRESS).encode(), "the manifest differs from the reference"
+            assert f.read() == world.manifest(OFFER, ADDRESS, hashlib.sha256(published).hexdigest(),
+                                              len(published)).encode(), "the manifest differs from the reference"
 
         with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.815", setup=None) as w:
             shutil.rmtree(os.path.join(w.root, "pweb"))
@@ -141,6 +146,30 @@ def refused(setup, options, has_release, texts):
         return output[output.index("release refused:"):]
 
 
+def pins_name_the_published_setup():
+    """The manifest's pins, written and read back as the release does: the
+    file they were taken from passes, any other file is refused."""
+    script = importlib.machinery.SourceFileLoader("release_script", RELEASE).load_module()
+    with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
+        manifest = os.path.join(work, "da_razi_update.ini")
+        signed = os.path.join(world.SETUPS, "signed.exe")
+        script.write_manifest(manifest, OFFER, ADDRESS, script.setup_pins(signed))
+        with open(signed, "rb") as f:
+            whole = f.read()
+        with open(manifest, "rb") as f:
+            assert f.read() == world.manifest(OFFER, ADDRESS, hashlib.sha256(whole).hexdigest(), len(whole)).encode()
+        script.check_manifest_pins(manifest, signed)
+        for other in ("other-signer", "tampered"):
+            try:
+                script.check_manifest_pins(manifest, os.path.join(world.SETUPS, other + ".exe"))
+            except script.Refusal as refusal:
+                assert str(refusal).startswith("the manifest pins sha256 %s and size %d, but %s.exe has sha256 " % (
+                    hashlib.sha256(whole).hexdigest(), len(whole), other)), refusal
+            else:
+                raise AssertionError("the pins of signed.exe passed %s.exe" % other)
+    return "the published setup passes, other-signer and tampered are refused"
+
+
 # The exit code by which CTest reports a case as skipped.
 SKIPPED = 77
 
@@ -155,6 +184,7 @@ def main(argv):
         cases = [("installs_with_the_installer_it_built", installs_with_the_installer_it_built)]
     else:
         cases = [("refuses_" + name, lambda row=row: refused(*row)) for name, *row in REFUSALS]
+        cases.append(("pins_name_the_published_setup", pins_name_the_published_setup))
     return run_suite(cases, [], "releases")
 
 
