@@ -12,6 +12,7 @@ that comes and goes on the machine then falls on both sides of a pair alike.
 """
 import argparse
 import glob
+import hashlib
 import os
 import re
 import statistics
@@ -62,6 +63,7 @@ IN_MEMORY = os.path.join(SOURCE, "build", "bench", "in-memory")
 OWN_NAMESPACE = "RAZI_BENCH_OWN_MOUNT_NAMESPACE"
 START_GOAL = 1.03  # installer's time over the reference's, at most
 DOWNLOAD_GOAL = 0.95  # installer's throughput over the reference's, at least
+RESUME_MEBIBYTES = 20
 
 
 def median(values):
@@ -308,6 +310,63 @@ def download(pairs, mebibytes):
         return Pairs(pairs, installer, reference, before_each=start_waiting_installer), median(memory), cache_gain
 
 
+def large_signed_setup(mebibytes):
+    """A validly signed setup of `mebibytes` MiB: the fake setup with data
+    appended, then signed."""
+    padded = os.path.join(tempfile.gettempdir(), "large-setup.exe")
+    with open(os.path.join(world.TOOLS, "fake_setup.exe"), "rb") as f:
+        program = f.read()
+    with open(padded, "wb") as f:
+        f.write(program + os.urandom((mebibytes << 20) - len(program)))
+    world.add_setup("large", padded, "codesign")
+    os.remove(padded)
+    return world.setup_file("large")
+
+
+def logged_number(w, pattern):
+    """The number that `pattern` (with one group) finds in the run log's last match."""
+    found = [re.search(pattern, line) for line in w.run_log()]
+    found = [m for m in found if m]
+    if not found:
+        raise RuntimeError("no %r in the log: %s" % (pattern, w.run_log()[-5:]))
+    return int(found[-1].group(1))
+
+
+def resume_and_pin(runs, mebibytes):
+    """A download cut at 70 % and then Retry: the share of the setup fetched
+    again. A whole download under a SHA-256 pin: the hash's time against the
+    download's (each from the installer's log)."""
+    setup = large_signed_setup(mebibytes)
+    again, hash_share, hash_ms, download_ms = [], [], [], []
+    pin = world.manifest(sha256=hashlib.sha256(setup).hexdigest(), size=len(setup))
+    for run in range(runs):
+        with World(setup="large", setup_fault="cut 0.7") as w, IdleProgram(w):
+            process = w.start_installer()
+            w.wait_window()
+            w.press(IDOK)
+            w.wait_status(ENGLISH["download_failed"], 300)
+            os.remove(os.path.join(w.root, world.SETUP_PATH + ".fault"))
+            first = len(w.answers())
+            w.press(IDOK)
+            w.wait_status(ENGLISH["installed"], 300)
+            again.append(sum(sent for _, _, _, sent in w.answers()[first:]) / len(setup))
+            w.press(IDCANCEL)
+            w.wait_exit(process, 30)
+        with World(setup="large", manifest_text=pin) as w, IdleProgram(w):
+            process = w.start_installer()
+            w.wait_window()
+            w.press(IDOK)
+            w.wait_status(ENGLISH["installed"], 300)
+            hashing = logged_number(w, r"matches the manifest's pin in (\d+) ms")
+            downloading = logged_number(w, r"^setup download from .* bytes in (\d+) ms")
+            hash_share.append(hashing / max(downloading, 1))
+            hash_ms.append(hashing)
+            download_ms.append(downloading)
+            w.press(IDCANCEL)
+            w.wait_exit(process, 30)
+    return again, hash_share, median(hash_ms), median(download_ms)
+
+
 def dialog_and_fade(runs):
     """OK in the credentials box to the dialog on screen, and Exit to the
     process's end (the fade and the teardown)."""
@@ -370,6 +429,7 @@ def main():
     # Throughput: the reference's transfer time over the installer's.
     transfer_ratio, transfer_spread = transfer.summary(lambda installer, reference: reference / installer)
     opening, exiting = dialog_and_fade(args.runs)
+    resumed, hashing, hash_ms, download_ms = resume_and_pin(max(1, args.runs // 4), RESUME_MEBIBYTES)
 
     mib = 1 << 20
     size_bytes = args.mebibytes * mib
@@ -388,6 +448,14 @@ def main():
         ("Download cache gained during one installer download", "%d bytes (%.1f MiB)" % (cache_gain, cache_gain / mib),
          "", "(figure only)", ""),
         ("Peak working set during that download", "%.1f MiB" % (peak / 1024), "", "(figure only)", ""),
+        ("Retry after a cut at 70 %% of a %d MiB setup: share fetched again" % RESUME_MEBIBYTES,
+         "%.1f %%" % (100 * median(resumed)), "%d runs, %.1f %% to %.1f %%" % (
+             len(resumed), 100 * min(resumed), 100 * max(resumed)), "at most 35 %",
+         "met" if median(resumed) <= 0.35 else "not met"),
+        ("SHA-256 of the held %d MiB setup against its download's time" % RESUME_MEBIBYTES,
+         "%.1f %%" % (100 * median(hashing)), "%d ms against %d ms; %d runs, %.1f %% to %.1f %%" % (
+             hash_ms, download_ms, len(hashing), 100 * min(hashing), 100 * max(hashing)), "at most 2 %",
+         "met" if median(hashing) <= 0.02 else "not met"),
         ("OK pressed to install dialog on screen", "%.3f s" % opening, "includes the UI driver's polling", "(figure only)",
          ""),
         ("Exit pressed to process end (3001-step fade)", "%.3f s" % exiting, "includes the UI driver's polling",
