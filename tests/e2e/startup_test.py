@@ -74,13 +74,15 @@ def expect_silent_end(cause=None, **settings):
 # Each with the cause its log names: the download's HRESULT, the server's
 # HTTP status, or the value that what came in the manifest's place lacks.
 NO_VERSION, NO_ADDRESS = "no [version] version value", "no [download] address value"
+# A body that ends before its Content-Length: a failed fetch, never read.
+ENDED_EARLY = "download result 0x80070026"
 SILENT = {
     "no_server": dict(server=False, cause="download result 0x800c0008"),
     "manifest_404": dict(manifest_fault="404", cause="HTTP status 404"),
     "manifest_500": dict(manifest_fault="500", cause="HTTP status 500"),
-    # Reset at once, or after part of the manifest, which then lacks its address
-    # (Wine takes a reset its read meets at once for the end of the body).
-    "manifest_reset": dict(manifest_fault="reset", cause=("download result 0x800c0008", NO_ADDRESS)),
+    # Reset at once, or after part of the manifest (Wine takes a reset its
+    # read meets at once for the end of the body, which then ended early).
+    "manifest_reset": dict(manifest_fault="reset", cause=("download result 0x800c0008", ENDED_EARLY)),
     # Nothing after the headers: the fetch gives up in bounded time.
     "manifest_stall": dict(manifest_fault="stall", cause=MANIFEST_BOUND),
     "manifest_untrusted_certificate": dict(certificate="untrusted", cause="download result 0x800c0019"),
@@ -88,8 +90,8 @@ SILENT = {
     "manifest_empty_version": dict(manifest_text=manifest(version=""), cause=NO_VERSION),
     "manifest_empty_address": dict(manifest_text=manifest(address=""), cause=NO_ADDRESS),
     "manifest_empty_file": dict(manifest_text="", cause=NO_VERSION),
-    # Half the manifest arrives; Wine calls that a success, and the address is missing.
-    "manifest_cut_short": dict(installed="1.0.0.0", manifest_fault="truncate", cause=NO_ADDRESS),
+    # Half the manifest arrives; Wine calls that a success, the installer does not.
+    "manifest_cut_short": dict(installed="1.0.0.0", manifest_fault="truncate", cause=ENDED_EARLY),
 }
 
 for _name, _settings in SILENT.items():
