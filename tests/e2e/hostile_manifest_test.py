@@ -55,6 +55,9 @@ CASES = [
     ("address of 511 characters", ini(address="https://localhost:8443/" + "a" * 488), (BOX,)),
     ("address of 512 characters", ini(address="https://localhost:8443/" + "a" * 489), (BOX,)),
     ("address of 4000 characters", ini(address="https://localhost:8443/" + "a" * 3977), (BOX,)),
+    # The setup's pins are read with the address; hostile ones never stop the start.
+    ("sha256 of 4000 characters", ini() + b"sha256=" + b"a" * 4000 + b"\r\n", (BOX,)),
+    ("size of 4000 digits and a sign", ini() + b"size=-" + b"9" * 4000 + b"\r\n", (BOX,)),
     ("version of only dots", ini(version="...."), (ASSISTANT,)),
     ("version of one dot", ini(version="."), (ASSISTANT,)),
     ("negative version", ini(version="-1.0.0.0"), (ASSISTANT,)),
