@@ -20,10 +20,17 @@ const wchar_t kManifestFileName[] = L"\\ZIDEVADID.INI";
 
 const DWORD kAddressBufferSize = 512;
 
+// A manifest is a few hundred bytes: a server that sends more, or without
+// end, fills no customer's disk.
+constexpr BodyBound kManifestBound = {65536, false};
+
 // What the fetching thread reports. Static, because a fetch that overruns
 // is abandoned to the end of the process, which follows at once.
 HRESULT g_hrManifestFetch;
 DWORD g_dwManifestHttpStatus;
+DownloadEnd g_manifestEnd;
+FileIdentity g_manifestWritten;
+bool g_bManifestWritten;
 
 unsigned __stdcall FetchManifestThread(void*)
 {
@@ -35,8 +42,10 @@ unsigned __stdcall FetchManifestThread(void*)
         return 0;
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
-    g_hrManifestFetch = download.Get()->Download(kManifestUrl, path);
+    g_hrManifestFetch = download.Get()->Download(kManifestUrl, path, nullptr, kManifestBound);
     g_dwManifestHttpStatus = download.Get()->HttpStatus();
+    g_manifestEnd = download.Get()->End();
+    g_bManifestWritten = download.Get()->WrittenFile(g_manifestWritten);
     return 0;
 }
 
@@ -50,9 +59,11 @@ bool DownloadManifest()
         LogLine("manifest %s: no answer within %lu s", kManifestUrl, kManifestTimeoutMs / 1000);
         return false;
     }
-    LogLine("manifest %s: download result 0x%08lx, HTTP status %lu", kManifestUrl, g_hrManifestFetch,
-            g_dwManifestHttpStatus);
-    return SUCCEEDED(g_hrManifestFetch);
+    const bool overBound = g_manifestEnd == END_OVER_SIZE || g_manifestEnd == END_UNCOUNTABLE;
+    LogLine("manifest %s: download result 0x%08lx, HTTP status %lu%hs", kManifestUrl, g_hrManifestFetch,
+            g_dwManifestHttpStatus, overBound ? ", longer than its bound of 65536 bytes" : "");
+    static_assert(kManifestBound.most == 65536, "say the new bound in the line above");
+    return SUCCEEDED(g_hrManifestFetch) && g_bManifestWritten;
 }
 
 // Reads the value `key` of `section` from the manifest at `path` into `value`
@@ -79,12 +90,24 @@ bool FetchUpdateManifest(char (&version)[kVersionBufferSize], CString& downloadU
     wchar_t path[kTempPathSize];
     BuildTempFilePath(path, kManifestFileName);
     DiscardStaleCopy(kManifestUrl, path, PathFileExistsW);
-    return DownloadManifest() && ReadUpdateManifest(path, version, downloadUrl, pins);
+    return DownloadManifest() && ReadUpdateManifest(path, g_manifestWritten, version, downloadUrl, pins);
 }
 
-bool ReadUpdateManifest(const wchar_t* path, char (&version)[kVersionBufferSize], CString& downloadUrl,
-                        SetupPins& pins)
+bool ReadUpdateManifest(const wchar_t* path, const FileIdentity& written, char (&version)[kVersionBufferSize],
+                        CString& downloadUrl, SetupPins& pins)
 {
+    // Held with read sharing only while its values are read, and only if it
+    // is still the file the download wrote: nothing can change, rename or
+    // replace it meanwhile. The profile reader reads files on read-only
+    // media, which no handle may open to write, so it opens them to read.
+    const CUniqueFile held = OpenWrittenFile(path, written);
+    if (!held.IsValid()) {
+        LogLine("manifest refused: %hs, error %lu",
+                GetLastError() == ERROR_FILE_INVALID ? "the file at its path is not the one downloaded"
+                                                     : "it cannot be held open",
+                GetLastError());
+        return false;
+    }
     // An error page saved in its place (a 404, a proxy's refusal) has neither value.
     if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {
         LogLine("manifest refused: no [version] version value");

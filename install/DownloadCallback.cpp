@@ -57,7 +57,10 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
       m_hrStop(E_ABORT),
       m_dwHttpStatus(0),
       m_dwBytesWritten(0),
-      m_sizeLimit(kNoSizeLimit),
+      m_bound(kAnyLength),
+      m_pDigest(nullptr),
+      m_written(),
+      m_bWritten(false),
       m_resumeAt(0),
       m_received(0),
       m_total(0),
@@ -70,10 +73,11 @@ CDownloadCallback::CDownloadCallback(HWND progressBar)
 }
 
 HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path, PartialDownload* partial,
-                                    uint32_t sizeLimit)
+                                    BodyBound bound, CSha256* digest)
 {
     m_pszPath = path;
-    m_sizeLimit = sizeLimit;
+    m_bound = bound;
+    m_pDigest = digest;
     if (partial && partial->file.IsValid()) {
         m_hFile = static_cast<CUniqueFile&&>(partial->file);
         m_received = m_resumeAt = partial->received;
@@ -108,8 +112,10 @@ HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path, Par
         partial->total = m_total;
         lstrcpynW(partial->validator, m_szValidator, kHeaderValueSize);
     }
+    m_bWritten = m_hFile.IsValid() && ReadFileIdentity(m_hFile.Get(), m_written);
     m_hFile.Reset();
     m_pszPath = nullptr;
+    m_pDigest = nullptr;
     return result;
 }
 
@@ -151,12 +157,22 @@ bool CDownloadCallback::CreateTargetFile()
     m_hFile = CreateOwnFile(m_pszPath, GENERIC_WRITE, FILE_SHARE_READ);
     if (!m_hFile.IsValid())
         m_hrFault = LastErrorResult();
+    else if (m_pDigest)
+        m_pDigest->Start();
     return m_hFile.IsValid();
+}
+
+bool CDownloadCallback::WrittenFile(FileIdentity& identity) const
+{
+    identity = m_written;
+    return m_bWritten;
 }
 
 void CDownloadCallback::StartFileOver()
 {
     m_received = 0;
+    if (m_pDigest && m_hFile.IsValid())
+        m_pDigest->Start();
     if (m_hFile.IsValid() && (SetFilePointer(m_hFile.Get(), 0, nullptr, FILE_BEGIN) != 0 ||
                               !SetEndOfFile(m_hFile.Get())) && SUCCEEDED(m_hrFault))
         m_hrFault = LastErrorResult();
@@ -186,21 +202,27 @@ void CDownloadCallback::TakeAnswer(DWORD status, const wchar_t* headers)
     // what the file held. A compressed body's length is not the file's.
     StartFileOver();
     uint32_t length = 0;
+    FindHeaderValue(headers, "Content-Length", value, kHeaderValueSize);
+    const LengthClaim claim = ReadContentLength(value, length);
+    // More than the bound, or than can be counted, ends the body before its first byte.
+    if (claim == LENGTH_UNCOUNTABLE)
+        Refuse(END_UNCOUNTABLE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    if (claim == LENGTH_GIVEN && length > m_bound.most)
+        Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
     const bool encoded = FindHeaderValue(headers, "Content-Encoding", value, kHeaderValueSize) &&
                          lstrcmpiW(value, L"identity") != 0;
-    m_total = !encoded && FindHeaderValue(headers, "Content-Length", value, kHeaderValueSize) &&
-                      ParseByteCount(value, length) ? length : 0;
+    m_total = !encoded && claim == LENGTH_GIVEN ? length : 0;
     // A weak ETag may not name a range's version; the date may. Without a
     // length of its own, an answer cannot be gone on from.
     if (!m_total)
         m_szValidator[0] = 0;
     else if (!FindHeaderValue(headers, "ETag", m_szValidator, kHeaderValueSize) || m_szValidator[0] == 'W')
         FindHeaderValue(headers, "Last-Modified", m_szValidator, kHeaderValueSize);
-    if (m_sizeLimit != kNoSizeLimit && m_total != 0 && m_total != m_sizeLimit)
+    if (m_bound.exact && m_total != 0 && m_total != m_bound.most)
         Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
     // The pinned size is the length the file must reach.
-    if (m_sizeLimit != kNoSizeLimit)
-        m_total = m_sizeLimit;
+    if (m_bound.exact)
+        m_total = m_bound.most;
 }
 
 bool CDownloadCallback::KeepWaiting(DWORD nowTick)
@@ -286,7 +308,7 @@ STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, UL
     // position is sent.
     // Measured against the whole file: an answer that goes on starts at its offset.
     const uint32_t start = m_use == ANSWER_GOES_ON ? m_resumeAt : 0;
-    const uint32_t whole = m_total != 0 ? m_total : m_sizeLimit != kNoSizeLimit ? m_sizeLimit : start + progressMax;
+    const uint32_t whole = m_total != 0 ? m_total : m_bound.exact ? m_bound.most : start + progressMax;
     const int32_t percent = ProgressPercent(start + progress, whole);
     if (percent != m_nShownPercent) {
         m_nShownPercent = percent;
@@ -329,7 +351,7 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
         const HRESULT result = medium->pstm->Read(chunk, kChunkSize, &read);
         if (read > 0) {
             m_dwLastReport = GetTickCount();
-            if (m_sizeLimit - m_received < read) {
+            if (m_bound.most - m_received < read) {
                 Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
                 break;
             }
@@ -340,6 +362,8 @@ STDMETHODIMP CDownloadCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMED
                 m_hrFault = LastErrorResult();
             else if (written != read)  // a disk file takes all it can: the disk is full
                 m_hrFault = HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
+            if (m_pDigest)
+                m_pDigest->Add(chunk, written);
             m_dwBytesWritten += written;
             m_received += written;
         }

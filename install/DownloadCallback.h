@@ -2,6 +2,8 @@
 
 #include "framework/AfxHandle.h"
 #include "install/HttpAnswer.h"
+#include "system/FileDigest.h"
+#include "system/TempPath.h"
 
 #include <windows.h>
 #include <urlmon.h>
@@ -19,6 +21,7 @@ struct PartialDownload {
     uint32_t received;                     // the bytes in it, all of one version
     uint32_t total;                        // that version's whole length
     wchar_t validator[kHeaderValueSize];   // that version's strong ETag, else its Last-Modified
+    CSha256 digest;                        // fed the bytes in it, when they are hashed
 };
 
 // How a download ended, beyond its result.
@@ -27,10 +30,19 @@ enum DownloadEnd {
     END_SILENCE,       // aborted: nothing arrived for the silence limit
     END_EARLY,         // the body stopped before the length its answer gave
     END_REFUSED,       // an answer other than 200 (or a 206 that goes on): its body is not kept
-    END_OVER_SIZE,     // longer than the size the manifest pins
+    END_OVER_SIZE,     // longer than its bound, or not of the size the manifest pins
+    END_UNCOUNTABLE,   // the answer announced 4 GiB or more, beyond what a count of bytes can say
 };
 
-const uint32_t kNoSizeLimit = 0xFFFFFFFFu;  // the most a count of bytes can say
+// How long the body may be: no more than `most` bytes, and when `exact`,
+// just that many (a size the manifest pins).
+struct BodyBound {
+    uint32_t most;
+    bool exact;
+};
+
+// Any length the download can count.
+const BodyBound kAnyLength = {0xFFFFFFFFu, false};
 
 // Downloads one address into one file and moves the progress bar meanwhile.
 // A COM object on the heap with a real reference count: the binding holds
@@ -46,7 +58,8 @@ public:
     // in a COM apartment. Returns once the binding has stopped, with its
     // result: a failure when it failed, was aborted (Exit, or nothing arrived
     // for the silence limit), its answer was refused, its body ended early,
-    // it passed `sizeLimit` bytes or the file could not be written.
+    // it announced or passed more than `bound` allows (the body then ends at
+    // once, with nothing more written), or the file could not be written.
     // - With no `partial`, or none in it, the file is created anew once the
     //   first bytes arrive (or the answer ends empty); whatever stood at
     //   `path` is removed, never written through; others may read the file
@@ -57,9 +70,16 @@ public:
     // - When the download ends early with bytes of a known version and
     //   length, they are left in `partial` for the next attempt; otherwise
     //   the file is closed on return and `partial` emptied.
+    // - With a `digest`, every byte written is fed to it, and it starts over
+    //   whenever the file does; going on from `partial`, it must be the hash
+    //   that was fed the bytes already in it (`partial->digest`).
     // With no progress bar (null) it moves none.
     HRESULT Download(const wchar_t* url, const wchar_t* path, PartialDownload* partial = nullptr,
-                     uint32_t sizeLimit = kNoSizeLimit);
+                     BodyBound bound = kAnyLength, CSha256* digest = nullptr);
+
+    // The identity of the file the last Download wrote through its handle;
+    // false when it wrote none.
+    bool WrittenFile(FileIdentity& identity) const;
 
     // One look of the download's wait at `nowTick` (GetTickCount): aborts
     // the binding, once, when the user has left, the file could not be
@@ -92,7 +112,7 @@ public:
     STDMETHOD(GetBindInfo)(DWORD*, BINDINFO*) override;
     STDMETHOD(OnDataAvailable)(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override;
     STDMETHOD(OnObjectAvailable)(REFIID, IUnknown*) override;
-    // Asks for nothing; only reads the answer's status.
+    // Asks for the rest of a partial download (Range, If-Range), else nothing.
     STDMETHOD(BeginningTransaction)(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override;
     STDMETHOD(OnResponse)(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override;
 
@@ -109,7 +129,8 @@ private:
     void TakeAnswer(DWORD status, const wchar_t* headers);
     // Ends the binding at its next look, for `reason`, unless it is ending already.
     void Refuse(DownloadEnd end, HRESULT reason);
-    // Cuts the file back to nothing, for an answer that starts it over.
+    // Cuts the file back to nothing, for an answer that starts it over, and
+    // its digest with it.
     void StartFileOver();
 
     volatile LONG m_nReferences;
@@ -127,7 +148,10 @@ private:
     HRESULT m_hrStop;                       // what the binding stopped with
     DWORD m_dwHttpStatus;
     DWORD m_dwBytesWritten;
-    uint32_t m_sizeLimit;                   // the most bytes the file may have
+    BodyBound m_bound;                      // how long the file may be
+    CSha256* m_pDigest;                     // fed what is written, while Download runs; or none
+    FileIdentity m_written;                 // the file the last Download wrote
+    bool m_bWritten;                        // whether it wrote one
     uint32_t m_resumeAt;                    // the bytes this binding asked to go on from; 0: all
     uint32_t m_received;                    // the bytes in the file
     uint32_t m_total;                       // the length of the version in the file; 0 unknown

@@ -83,3 +83,13 @@ AnswerUse JudgeAnswer(uint32_t status, const wchar_t* contentRange, uint32_t res
         return ANSWER_GOES_ON;
     return ANSWER_START_OVER;
 }
+
+LengthClaim ReadContentLength(const wchar_t* value, uint32_t& length)
+{
+    if (ParseByteCount(value, length))
+        return LENGTH_GIVEN;
+    bool digits = *value != 0;
+    for (const wchar_t* c = value; *c && digits; ++c)
+        digits = *c >= '0' && *c <= '9';
+    return digits ? LENGTH_UNCOUNTABLE : LENGTH_UNKNOWN;
+}

@@ -53,3 +53,13 @@ enum AnswerUse {
 // bytes. Only a 206 that starts at `resumeAt` and runs to the end of the
 // same total goes on; a mismatched 206 and a 416 start over.
 AnswerUse JudgeAnswer(uint32_t status, const wchar_t* contentRange, uint32_t resumeAt, uint32_t total);
+
+// What a Content-Length value says of the body.
+enum LengthClaim {
+    LENGTH_UNKNOWN,     // absent, or no count of bytes
+    LENGTH_GIVEN,       // a count below 4 GiB
+    LENGTH_UNCOUNTABLE  // digits of 4 GiB or more: more than the download can count
+};
+
+// Reads `value` (empty when absent); the count goes to `length` when given.
+LengthClaim ReadContentLength(const wchar_t* value, uint32_t& length);

@@ -6,7 +6,6 @@
 #include "install/InstallStatus.h"
 #include "install/SignatureCheck.h"
 #include "system/Launch.h"
-#include "system/FileDigest.h"
 #include "system/Probes.h"
 #include "system/RunLog.h"
 
@@ -28,6 +27,19 @@ volatile LONG g_bSetupRunning = 0;
 // worker may still hold it while the process ends.
 PartialDownload* g_pPartialSetup = nullptr;
 alignas(PartialDownload) unsigned char g_partialSetupStorage[sizeof(PartialDownload)];
+
+// What the download worker wrote, for the check that its STATUS_DOWNLOAD_DONE
+// sets off on the dialog's thread. Written by the worker under g_csWorker
+// before g_bSetupDownloaded is set, and read only while it is set, which is
+// only while that report is sent: a report of the same code from anywhere
+// else finds nothing to check.
+struct DownloadedSetup {
+    FileIdentity identity;
+    bool hashed;          // whether `sha256` holds the digest of every byte written
+    uint8_t sha256[32];
+};
+DownloadedSetup g_downloadedSetup;
+volatile LONG g_bSetupDownloaded = 0;
 
 void SendStatus(HWND dialog, InstallStatus status)
 {
@@ -70,19 +82,27 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     // The log line names the silence limit as the support desk reads it.
     static_assert(kDownloadSilenceLimitMs == 30000, "say the new limit in the line below");
     const DWORD started = GetTickCount();
-    if (!callback.IsValid() || job.pins.sizeMalformed) {
-        if (job.pins.sizeMalformed)
-            LogLine("setup refused: the manifest's size value is not a count of bytes");
+    // A pin that nothing can match refuses the setup before a byte of it is fetched.
+    if (job.pins.sizeMalformed)
+        LogLine("setup refused: the manifest's size value is not a count of bytes");
+    if (job.pins.sha256Malformed)
+        LogLine("setup refused: the manifest's sha256 value \"%hs\" is not 64 hex digits", job.pins.sha256Text);
+    if (!callback.IsValid() || job.pins.sizeMalformed || job.pins.sha256Malformed) {
         SendStatus(job.hDialog, STATUS_DOWNLOAD_FAILED);
         return 0;
     }
     const CDownloadCallback& download = *callback.Get();
-    const HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, g_pPartialSetup,
-                                                    job.pins.hasSize ? job.pins.size : kNoSizeLimit);
+    // Hashed as it is written: nothing but this download can change the
+    // file from its creation to the setup's end, so these are the bytes
+    // that run, and the check after the last byte costs nothing.
+    CSha256* const digest = job.pins.hasSha256 ? &g_pPartialSetup->digest : nullptr;
+    const BodyBound bound = job.pins.hasSize ? BodyBound{job.pins.size, true} : kAnyLength;
+    HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, g_pPartialSetup, bound, digest);
     // How the download began and how it ended, as the support desk reads them.
     static const char* const kEndings[] = {"", ", aborted after 30 s without data", ", ended early at %lu of %lu",
-                                           ", answer refused", ", over the manifest's size %lu"};
-    static_assert(sizeof(kEndings) / sizeof(kEndings[0]) == END_OVER_SIZE + 1, "one ending per end, in its order");
+                                           ", answer refused", ", over the manifest's size %lu",
+                                           ", 4 GiB or more announced"};
+    static_assert(sizeof(kEndings) / sizeof(kEndings[0]) == END_UNCOUNTABLE + 1, "one ending per end, in its order");
     const DownloadEnd end = download.End();
     char began[48];
     char ending[64];
@@ -90,9 +110,16 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     wsprintfA(ending, kEndings[end], end == END_OVER_SIZE ? job.pins.size : download.Received(), download.Total());
     LogLine("setup download from %s: %hs, result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl,
             began, result, download.HttpStatus(), download.BytesWritten(), GetTickCount() - started, ending);
+    if (SUCCEEDED(result)) {
+        g_downloadedSetup.hashed = digest && digest->Finish(g_downloadedSetup.sha256);
+        if (!download.WrittenFile(g_downloadedSetup.identity))
+            result = E_FAIL;
+    }
     // Only a whole answer of the length it promised, within the pinned
     // size, is done; an error page or a body cut short never reaches the check.
+    InterlockedExchange(&g_bSetupDownloaded, SUCCEEDED(result));
     SendStatus(job.hDialog, SUCCEEDED(result) ? STATUS_DOWNLOAD_DONE : STATUS_DOWNLOAD_FAILED);
+    InterlockedExchange(&g_bSetupDownloaded, 0);
     return 0;
 }
 
@@ -107,70 +134,49 @@ bool StartSetupDownload(const SetupDownloadJob& job)
 
 namespace {
 
-// Opens the downloaded setup for reading with read sharing only: others may
-// open it to read or run it (Windows' loader maps a program's file with read
-// access, and the setup reads itself back the same way), but no one may open
-// it to write, delete or rename it while this handle is open. A fresh
-// download is often opened for a moment by others (a virus scanner, say),
-// which makes the open fail with a sharing violation; that is retried for a
-// short while before the file counts as unusable.
-HANDLE OpenSetupWithReadSharing(const wchar_t* path)
-{
-    const int kAttempts = 20;
-    const DWORD kPauseMs = 100;
-    for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || attempt == kAttempts)
-            return file;
-        Sleep(kPauseMs);
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// Whether the held setup is the file the manifest pins, when it pins one.
-bool MatchesPinnedDigest(HANDLE setup, const SetupPins& pins)
+// Whether the setup is the file the manifest pins, when it pins one, by
+// the digest taken as it was written.
+bool MatchesPinnedDigest(const SetupPins& pins)
 {
     if (!pins.hasSha256)
         return true;
-    if (pins.sha256Malformed) {
-        LogLine("setup refused: the manifest's sha256 value \"%hs\" is not 64 hex digits", pins.sha256Text);
-        return false;
-    }
-    const DWORD started = GetTickCount();
-    uint8_t digest[32];
-    if (!Sha256OfFile(setup, digest)) {
-        LogLine("setup refused: its SHA-256 could not be taken, error %lu", GetLastError());
+    if (!g_downloadedSetup.hashed) {
+        LogLine("setup refused: its SHA-256 could not be taken");
         return false;
     }
     char text[65];
-    FormatSha256(digest, text);
-    if (memcmp(digest, pins.sha256, sizeof(digest)) != 0) {
+    FormatSha256(g_downloadedSetup.sha256, text);
+    if (memcmp(g_downloadedSetup.sha256, pins.sha256, sizeof(pins.sha256)) != 0) {
         LogLine("setup refused: SHA-256 %hs, the manifest pins %hs", text, pins.sha256Text);
         return false;
     }
-    LogLine("setup SHA-256 %hs matches the manifest's pin in %lu ms", text, GetTickCount() - started);
+    LogLine("setup SHA-256 %hs matches the manifest's pin", text);
     return true;
 }
 
 }  // namespace
 
-CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins)
+HoldOutcome HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins, CUniqueFile& held)
 {
+    if (!InterlockedCompareExchange(&g_bSetupDownloaded, 0, 0)) {
+        LogLine("setup not checked: no download has just ended");
+        return HOLD_NOT_DOWNLOADED;
+    }
     // Held from before the check until the setup has ended: others may read
     // it, but nobody can write, delete or rename it, so the bytes that were
     // verified are the bytes that run.
-    CUniqueFile setup(OpenSetupWithReadSharing(setupPath));
+    CUniqueFile setup = OpenWrittenFile(setupPath, g_downloadedSetup.identity);
     if (!setup.IsValid()) {
-        LogLine("setup not held open: error %lu", GetLastError());
-        return CUniqueFile();
+        LogLine("setup refused: %hs, error %lu",
+                GetLastError() == ERROR_FILE_INVALID ? "the file at its path is not the one downloaded"
+                                                     : "it cannot be held open",
+                GetLastError());
+        return HOLD_NOT_DOWNLOADED;
     }
-    if (!MatchesPinnedDigest(setup.Get(), pins) || !VerifySetupSignature(setupPath))
-        return CUniqueFile();
-    return setup;
+    if (!MatchesPinnedDigest(pins) || !VerifySetupSignature(setupPath, setup.Get()))
+        return HOLD_REFUSED;
+    held = static_cast<CUniqueFile&&>(setup);
+    return HOLD_VERIFIED;
 }
 
 // Step 3: the setup's run.
@@ -202,6 +208,7 @@ unsigned __stdcall RunSetup(void* handedJob)
     // On behalf of the dialog, which is alive for the whole run and which the
     // customer has just seen in front, so that the elevation prompt comes to
     // the front too.
+    LogLine("starting the setup");
     const CUniqueHandle setup = LaunchWithShell(job.pszVerb, job.szSetupPath, L"/S", job.hDialog);
 
     // Not started (or refused elevation), not ended, or ended with an error: failed.

@@ -36,12 +36,20 @@ struct SetupDownloadJob {
 // has that version. False when it could not be started.
 bool StartSetupDownload(const SetupDownloadJob& job);
 
-// Step 2, on the dialog's thread once the download is done: opens the
-// downloaded setup so that nobody can change, rename or delete it while it
-// is held, then checks the held bytes against the SHA-256 that `pins` may
-// name, and its signature. The held file, or none when it cannot be held,
-// its digest differs (or cannot be taken) or its signature is refused.
-CUniqueFile HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins);
+// What the check of the downloaded setup found.
+enum HoldOutcome {
+    HOLD_VERIFIED,        // held, and its digest and signature accepted
+    HOLD_NOT_DOWNLOADED,  // not the file the download wrote, or it cannot be held: the download failed
+    HOLD_REFUSED,         // its digest differs from the pin (or could not be taken), or its signature is refused
+};
+
+// Step 2, on the dialog's thread while the download worker reports
+// STATUS_DOWNLOAD_DONE: opens the downloaded setup again so that nobody can
+// change, rename or delete it while it is held, only if it is still the
+// file that download wrote, then checks the SHA-256 taken of its bytes as
+// they were written against the one `pins` may name, and the held file's
+// signature. On HOLD_VERIFIED the held file goes to `held`.
+HoldOutcome HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins, CUniqueFile& held);
 
 // Step 3: starts the worker that runs the held setup silently and elevated,
 // on behalf of `dialog`, waits for it and reports STATUS_INSTALL_DONE or

@@ -43,11 +43,14 @@ uint32_t VerifyEarly(const WCHAR* path)
                                                 &data));
 }
 
-uint32_t VerifyGeneric(const WCHAR* path)
+uint32_t VerifyGeneric(const WCHAR* path, HANDLE held)
 {
+    // With a handle, the service reads the file through it ("hFile": an open
+    // file with at least read access), so it checks the very bytes held.
     WINTRUST_FILE_INFO file = {};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path;
+    file.hFile = held;
     WINTRUST_DATA data = {};
     data.cbStruct = kWinTrustDataEarlySize;
     data.dwUIChoice = WTD_UI_NONE;
@@ -88,14 +91,15 @@ void ReadSignerName(const WCHAR* path, char* name, DWORD size)
 
 }  // namespace
 
-bool VerifySetupSignature(const wchar_t* path)
+bool VerifySetupSignature(const wchar_t* path, HANDLE file)
 {
     const bool early = IsWindows2000() || IsWindowsServer2003();
     const SignatureRequest request = early ? SIGNATURE_REQUEST_EARLY : SIGNATURE_REQUEST_GENERIC;
-    const uint32_t result = early ? VerifyEarly(path) : VerifyGeneric(path);
+    const DWORD started = GetTickCount();
+    const uint32_t result = early ? VerifyEarly(path) : VerifyGeneric(path, file);
     const bool accepted = IsSignatureAccepted(request, result);
-    LogLine("signature check (%hs request): WinVerifyTrust 0x%08lx, %hs", early ? "early" : "generic",
-            static_cast<unsigned long>(result), accepted ? "accepted" : "refused");
+    LogLine("signature check (%hs request): WinVerifyTrust 0x%08lx, %hs in %lu ms", early ? "early" : "generic",
+            static_cast<unsigned long>(result), accepted ? "accepted" : "refused", GetTickCount() - started);
     if (!accepted || INSTALLER_SETUP_PUBLISHER[0] == '\0')
         return accepted;
     char signer[256];

@@ -1,48 +1,43 @@
 #include "system/FileDigest.h"
 
-#include <wincrypt.h>
-
-namespace {
-
-// Feeds the whole file to `hash`.
-bool HashWholeFile(HANDLE file, HCRYPTHASH hash)
+bool CSha256::Start()
 {
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0)
-        return false;
-    BYTE chunk[65536];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file, chunk, sizeof(chunk), &read, nullptr))
-            return false;
-        if (read == 0)
-            return true;
-        if (!CryptHashData(hash, chunk, read, 0))
-            return false;
-    }
-}
-
-bool HashWithProvider(HANDLE file, HCRYPTPROV provider, uint8_t (&digest)[32])
-{
-    HCRYPTHASH hash = 0;
-    if (!CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash))
-        return false;
-    DWORD size = sizeof(digest);
-    const bool hashed = HashWholeFile(file, hash) && CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) &&
-                        size == sizeof(digest);
-    CryptDestroyHash(hash);
-    return hashed;
-}
-
-}  // namespace
-
-bool Sha256OfFile(HANDLE file, uint8_t (&digest)[32])
-{
+    Discard();
     // The AES provider type is the one that hashes with SHA-256; a context
     // that only verifies needs no key container and shows no interface.
-    HCRYPTPROV provider = 0;
-    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
+    if (!CryptAcquireContextW(&m_hProvider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+        m_hProvider = 0;
         return false;
-    const bool hashed = HashWithProvider(file, provider, digest);
-    CryptReleaseContext(provider, 0);
-    return hashed;
+    }
+    if (!CryptCreateHash(m_hProvider, CALG_SHA_256, 0, 0, &m_hHash)) {
+        m_hHash = 0;
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool CSha256::Add(const void* bytes, DWORD size)
+{
+    if (m_hHash && !CryptHashData(m_hHash, static_cast<const BYTE*>(bytes), size, 0))
+        Discard();
+    return m_hHash != 0;
+}
+
+bool CSha256::Finish(uint8_t (&digest)[32])
+{
+    DWORD size = sizeof(digest);
+    const bool done = m_hHash && CryptGetHashParam(m_hHash, HP_HASHVAL, digest, &size, 0) && size == sizeof(digest);
+    Discard();
+    return done;
+}
+
+void CSha256::Discard()
+{
+    if (m_hHash)
+        CryptDestroyHash(m_hHash);
+    if (m_hProvider)
+        CryptReleaseContext(m_hProvider, 0);
+    m_hHash = 0;
+    m_hProvider = 0;
 }

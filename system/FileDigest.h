@@ -1,11 +1,34 @@
 #pragma once
 
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <cstdint>
 
-// The SHA-256 of all of `file`, read through that handle from its first
-// byte, into `digest`. False when the file cannot be read or the system
-// has no provider of SHA-256 (before Windows XP SP3): then nothing can be
-// shown to match a pin.
-bool Sha256OfFile(HANDLE file, uint8_t (&digest)[32]);
+// The SHA-256 of bytes fed to it in turn, as they are written, through
+// CryptoAPI. Not copyable; what it holds is released when it goes.
+class CSha256 {
+public:
+    CSha256() : m_hProvider(0), m_hHash(0) {}
+    ~CSha256() { Discard(); }
+
+    // Starts over with nothing fed. False when the system has no provider
+    // of SHA-256 (before Windows XP SP3): then nothing can be shown to
+    // match a pin.
+    bool Start();
+    // Feeds `size` bytes; false, and nothing more is taken, once a feed has
+    // failed or when it was not started.
+    bool Add(const void* bytes, DWORD size);
+    // The digest of all that was fed since Start, into `digest`; the hash
+    // is then done with. False when any of it failed.
+    bool Finish(uint8_t (&digest)[32]);
+
+private:
+    CSha256(const CSha256&) = delete;
+    CSha256& operator=(const CSha256&) = delete;
+
+    void Discard();
+
+    HCRYPTPROV m_hProvider;
+    HCRYPTHASH m_hHash;
+};

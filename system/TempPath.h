@@ -34,6 +34,26 @@ bool IsSoleLinkFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& information);
 // shared as `share`. Whatever stood at the name (a stale copy, or a link
 // that another account left in a shared folder) is removed first and never
 // written through: the file is created only where the name is free
-// (CREATE_NEW), and the handle is checked to be that file. None, with the
-// last error set, when any of it fails.
+// (CREATE_NEW), and the handle is checked to be that file. Its access list
+// admits this user, the administrators and SYSTEM, nobody else, whatever the
+// folder passes on. None, with the last error set, when any of it fails.
 CUniqueFile CreateOwnFile(const wchar_t* path, DWORD access, DWORD share);
+
+// What tells one file from every other on the machine while it exists.
+struct FileIdentity {
+    DWORD volumeSerial;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+
+// The identity of the file that `file` is open on; false when the system
+// cannot tell.
+bool ReadFileIdentity(HANDLE file, FileIdentity& identity);
+
+// Opens the file at `path` again for reading, with read sharing only, so
+// that nobody can change, rename or delete it while the handle is open, and
+// only if it is still the file of identity `written`, of one link. A file
+// that others hold open for a moment (a virus scanner) is waited for a
+// little. None, with the last error set (ERROR_FILE_INVALID when another
+// file stands at the name), when any of it fails.
+CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written);

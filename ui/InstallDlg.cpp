@@ -231,8 +231,13 @@ void CInstallDlg::SetStatus(const MessageChar* text, bool urgent)
 void CInstallDlg::OnDownloadDone()
 {
     // Held from before its check until the runner has taken it over.
-    CUniqueFile verifiedSetup = HoldVerifiedSetup(m_szSetupPath, m_setupPins);
-    if (!verifiedSetup.IsValid()) {
+    CUniqueFile verifiedSetup;
+    const HoldOutcome outcome = HoldVerifiedSetup(m_szSetupPath, m_setupPins, verifiedSetup);
+    if (outcome == HOLD_NOT_DOWNLOADED) {
+        OnInstallStatus(STATUS_DOWNLOAD_FAILED, 0);
+        return;
+    }
+    if (outcome == HOLD_REFUSED) {
         OfferRetry(m_texts.m_strVerifyFailed);
         return;
     }

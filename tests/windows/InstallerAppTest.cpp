@@ -1,6 +1,7 @@
 #include "app/InstallerApp.h"
 #include "app/MessageTables.h"
 #include "app/UpdateManifest.h"
+#include "tests/windows/WholeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -94,14 +95,16 @@ TEST(UpdateManifest, ReadsEachValueCutToItsBufferAtAWholeCharacter)
         HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         DWORD written = 0;
-        const BOOL wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        FileIdentity identity = {};
+        const BOOL wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                           ReadFileIdentity(file, identity);
         CloseHandle(file);
         ASSERT_TRUE(wrote);
 
         char version[kVersionBufferSize] = {};
         CString downloadUrl("before");
         SetupPins pins;
-        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), version, downloadUrl, pins)) << "case " << i;
+        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), identity, version, downloadUrl, pins)) << "case " << i;
         if (c.read) {
             EXPECT_EQ(Ansi(c.version.substr(0, c.versionKept)), version) << "case " << i;
             EXPECT_EQ(Ansi(c.address.substr(0, c.addressKept)), static_cast<const char*>(downloadUrl)) << "case " << i;
@@ -109,6 +112,56 @@ TEST(UpdateManifest, ReadsEachValueCutToItsBufferAtAWholeCharacter)
             EXPECT_STREQ("before", downloadUrl) << "case " << i;
         }
     }
+    DeleteFileW(path.c_str());
+}
+
+// Only the file its download wrote is read: another file of the same bytes
+// put at its name, or a second link to it, is refused with nothing taken.
+// While it is read, nobody can open it to write.
+TEST(UpdateManifest, ReadsOnlyTheFileItsDownloadWrote)
+{
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_NE(0u, GetTempPathW(MAX_PATH, folder));
+    const std::wstring path = std::wstring(folder) + L"manifest-identity.ini";
+    const std::wstring link = std::wstring(folder) + L"manifest-identity-link.ini";
+    const std::string text = "[version]\r\nversion=1.2.3.4\r\n[download]\r\naddress=https://localhost/s.exe\r\n";
+    const auto identityOf = [](const std::wstring& name) {
+        FileIdentity identity = {};
+        const CUniqueFile file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                           FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_TRUE(file.IsValid() && ReadFileIdentity(file.Get(), identity));
+        return identity;
+    };
+    const std::wstring moved = path + L".moved";
+    for (const std::wstring* name : {&link, &path, &moved})
+        DeleteFileW(name->c_str());
+    WriteWholeFile(path, text);
+    const FileIdentity written = identityOf(path);
+    // Moved away, not deleted, so that the new file cannot take its index.
+    ASSERT_TRUE(MoveFileExW(path.c_str(), moved.c_str(), 0));
+    WriteWholeFile(path, text);
+    const FileIdentity replaced = identityOf(path);
+    const struct {
+        const wchar_t* name;
+        const FileIdentity* identity;
+        bool linked;
+        bool read;
+    } cases[] = {
+        {L"a file put in place of the one written", &written, false, false},
+        {L"the written file with a second link", &replaced, true, false},
+        {L"the written file alone", &replaced, false, true},
+    };
+    for (const auto& c : cases) {
+        if (c.linked)
+            ASSERT_TRUE(CreateHardLinkW(link.c_str(), path.c_str(), nullptr)) << GetLastError();
+        char version[kVersionBufferSize] = {};
+        CString downloadUrl("before");
+        SetupPins pins;
+        EXPECT_EQ(c.read, ReadUpdateManifest(path.c_str(), *c.identity, version, downloadUrl, pins)) << c.name;
+        EXPECT_STREQ(c.read ? "https://localhost/s.exe" : "before", downloadUrl) << c.name;
+        DeleteFileW(link.c_str());
+    }
+    DeleteFileW(moved.c_str());
     DeleteFileW(path.c_str());
 }
 

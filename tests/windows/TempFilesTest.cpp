@@ -3,6 +3,8 @@
 #include "tests/windows/WholeFile.h"
 
 #include <gtest/gtest.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <cctype>
@@ -73,6 +75,78 @@ TEST(TempPath, CreatesItsOwnFileInPlaceOfALink)
     EXPECT_EQ("new", ReadWholeFile(name));
     DeleteFileW(name.c_str());
     DeleteFileW(linked.c_str());
+}
+
+// The access list read back through the handle admits this user, the
+// administrators and SYSTEM, and no one else; it inherits nothing.
+TEST(TempPath, ItsOwnFileAdmitsNoOtherAccount)
+{
+    const std::wstring name = TempFolder() + L"own-security.tmp";
+    const CUniqueFile own = CreateOwnFile(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ);
+    ASSERT_TRUE(own.IsValid()) << GetLastError();
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              GetSecurityInfo(own.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor));
+    const CUniqueLocal ownedDescriptor(descriptor);
+    ASSERT_NE(nullptr, dacl) << "a null access list admits everyone";
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+    CloseHandle(token);
+    const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    bool selfAdmitted = false;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        const PSID sid = &ace->SidStart;
+        LPWSTR text = nullptr;
+        ConvertSidToStringSidW(sid, &text);
+        const CUniqueLocal ownedText(text);
+        EXPECT_TRUE(EqualSid(sid, self) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+                    IsWellKnownSid(sid, WinLocalSystemSid))
+            << "entry " << i << " admits " << (text ? text : L"?");
+        selfAdmitted = selfAdmitted || EqualSid(sid, self);
+    }
+    EXPECT_TRUE(selfAdmitted) << "the user must read the file back";
+}
+
+// The file is opened again only where it is still the file that was
+// written, of one link; while it is held, nobody can open it to write.
+TEST(TempPath, OpensAgainOnlyTheFileItWrote)
+{
+    const std::wstring name = TempFolder() + L"written.tmp";
+    const std::wstring link = TempFolder() + L"written-link.tmp";
+    DeleteFileW(link.c_str());
+    FileIdentity written = {};
+    {
+        const CUniqueFile own = CreateOwnFile(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ);
+        ASSERT_TRUE(own.IsValid() && ReadFileIdentity(own.Get(), written)) << GetLastError();
+    }
+    {
+        const CUniqueFile held = OpenWrittenFile(name.c_str(), written);
+        ASSERT_TRUE(held.IsValid()) << GetLastError();
+        const CUniqueFile writer(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                             FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_FALSE(writer.IsValid()) << "the held file can be written";
+        EXPECT_FALSE(MoveFileExW(name.c_str(), link.c_str(), 0)) << "the held file can be renamed";
+    }
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), name.c_str(), nullptr)) << GetLastError();
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "a file of two links";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_INVALID), GetLastError());
+    ASSERT_TRUE(DeleteFileW(name.c_str()));
+    WriteWholeFile(name, "");
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "another file at the name";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_INVALID), GetLastError());
+    ASSERT_TRUE(DeleteFileW(name.c_str()));
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "no file at the name";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    ASSERT_TRUE(MoveFileExW(link.c_str(), name.c_str(), 0));
+    EXPECT_TRUE(OpenWrittenFile(name.c_str(), written).IsValid()) << "the written file, renamed back";
+    DeleteFileW(name.c_str());
 }
 
 // The log is opened once per process and held to its end, so each case runs
