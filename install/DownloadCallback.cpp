@@ -84,6 +84,9 @@ HRESULT CDownloadCallback::Download(const wchar_t* url, const wchar_t* path, Par
         m_total = partial->total;
         lstrcpynW(m_szValidator, partial->validator, kHeaderValueSize);
     }
+    // The pinned size is the length the file must reach, whatever the answer says.
+    if (bound.exact)
+        m_total = bound.most;
     HRESULT result = Bind(url);
     // A mismatched range, or one the server cannot give: once more, whole.
     if (m_use == ANSWER_START_OVER && g_bCancel == 0) {

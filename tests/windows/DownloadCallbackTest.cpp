@@ -314,6 +314,8 @@ TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
         const std::string* stale;  // what stands at the target before, if anything
         HRESULT result;
         const std::string* content;
+        BodyBound bound = kAnyLength;
+        bool hashed = false;  // fed to a digest, which must then be the content's
     } cases[] = {
         {source, target, nullptr, S_OK, &bytes},
         {emptySource, target, nullptr, S_OK, &nothing},
@@ -321,20 +323,46 @@ TEST_F(DownloadCallback, DownloadsIntoTheFileOrFails)
         {std::wstring(folder) + L"no-such-file.bin", target, nullptr, kSomeFailure, nullptr},
         {source, std::wstring(folder) + L"no-such-folder\\target.bin", nullptr,
          HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), nullptr},
+        {source, target, nullptr, S_OK, &bytes, {300000, false}, true},
+        {source, target, nullptr, S_OK, &bytes, {300000, true}},
+        {source, target, nullptr, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), nullptr, {299999, false}},
+        {shortSource, target, nullptr, HRESULT_FROM_WIN32(ERROR_HANDLE_EOF), nullptr, {6, true}},
+        {emptySource, target, &bytes, S_OK, &nothing, kAnyLength, true},
+        {shortSource, target, nullptr, S_OK, &shortBytes, {0xFFFFFFFFu, false}, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "bound " << c.bound.most << (c.bound.exact ? " exactly" : ""));
         DeleteFileW(target.c_str());
         if (c.stale)
             WriteWholeFile(target, *c.stale);
         const CUniqueInterface<CDownloadCallback> owner = NewCallback();
         CDownloadCallback& callback = *owner.Get();
-        const HRESULT result = callback.Download((L"file:///" + c.source).c_str(), c.path.c_str());
+        CSha256 digest;
+        const HRESULT result = callback.Download((L"file:///" + c.source).c_str(), c.path.c_str(), nullptr, c.bound,
+                                                 c.hashed ? &digest : nullptr);
         if (c.result == kSomeFailure)
             EXPECT_TRUE(FAILED(result)) << std::hex << result;
         else
             EXPECT_EQ(c.result, result) << std::hex << result;
+        const std::string left = ReadWholeFile(target);
+        EXPECT_LE(left.size(), c.bound.most) << "nothing is written past the bound";
         if (!c.content)
             continue;
+        FileIdentity writtenFile = {}, atPath = {};
+        ASSERT_TRUE(callback.WrittenFile(writtenFile));
+        const CUniqueFile file(CreateFileW(c.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.IsValid() && ReadFileIdentity(file.Get(), atPath));
+        EXPECT_TRUE(writtenFile.volumeSerial == atPath.volumeSerial && writtenFile.indexHigh == atPath.indexHigh &&
+                    writtenFile.indexLow == atPath.indexLow) << "the identity of another file";
+        if (c.hashed) {
+            CSha256 whole;
+            uint8_t expected[32], got[32];
+            ASSERT_TRUE(whole.Start() && whole.Add(c.content->data(), static_cast<DWORD>(c.content->size())) &&
+                        whole.Finish(expected));
+            ASSERT_TRUE(digest.Finish(got)) << "the digest was not fed";
+            EXPECT_EQ(0, memcmp(expected, got, sizeof(got))) << "the digest is not of the bytes written";
+        }
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str())) << "even an empty answer is a file";
         const std::string written = ReadWholeFile(target);
         EXPECT_TRUE(written == *c.content) << written.size() << " bytes of " << c.content->size();
