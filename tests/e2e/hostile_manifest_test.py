@@ -11,6 +11,7 @@ K-th of N shards. Where the platform's profile
 reader decides (encodings, odd line ends), either of two outcomes is
 correct, and only a crash, a hang or a third outcome fails.
 """
+import os
 import sys
 import time
 
@@ -32,8 +33,9 @@ CASES = [
     ("empty file", b"", (SILENT,)),
     ("binary noise", NOISE, (SILENT,)),
     ("10 MiB of noise", NOISE * 2560, (SILENT,)),
-    ("valid, then 10 MiB of junk lines", ini() + b"junk line\r\n" * 900000, (BOX,)),
-    ("10 MiB of newlines, then valid", b"\r\n" * 5000000 + ini(), (BOX,)),
+    # A manifest is a few hundred bytes; past 64 KiB it is refused whole.
+    ("valid, then 10 MiB of junk lines", ini() + b"junk line\r\n" * 900000, (SILENT,)),
+    ("10 MiB of newlines, then valid", b"\r\n" * 5000000 + ini(), (SILENT,)),
     ("UTF-16 with byte-order mark", b"\xff\xfe" + ini().decode().encode("utf-16-le"), EITHER_SILENT_OR_BOX),
     ("UTF-16 without byte-order mark", ini().decode().encode("utf-16-le"), EITHER_SILENT_OR_BOX),
     ("UTF-8 byte-order mark", b"\xef\xbb\xbf" + ini(), EITHER_SILENT_OR_BOX),
@@ -74,15 +76,36 @@ CASES = [
     ("HTML error page served with 200", b"<html><body><h1>404 Not Found</h1></body></html>", (SILENT,)),
     ("comments and blank keys", b";version=0.1\r\n=\r\n" + ini(), (BOX,)),
     ("blanks and tabs around keys", b"[version]\r\n  version \t=\t 2.0.0.0  \r\n[download]\r\naddress = x\r\n", (BOX,)),
-    ("10000 other sections first", b"".join(b"[s%d]\r\nk=v\r\n" % i for i in range(10000)) + ini(), (BOX,)),
+    ("3000 other sections first", b"".join(b"[s%d]\r\nk=v\r\n" % i for i in range(3000)) + ini(), (BOX,)),
+    ("10000 other sections first, past the bound", b"".join(b"[s%d]\r\nk=v\r\n" % i for i in range(10000)) + ini(),
+     (SILENT,)),
     ("NUL bytes inside", ini().replace(b"version=", b"version=\0"), EITHER_SILENT_OR_BOX),
     ("a 1 MiB line without end", b"x" * (1 << 20), (SILENT,)),
     ("a 4000-character key before the version", b"[version]\r\n" + b"k" * 4000 + b"=1\r\n" + ini()[11:], (BOX,)),
 ]
 
 
-def outcome_of(manifest_bytes):
-    with World(installed="1.0.0.0", manifest_text=manifest_bytes, setup_fault="stall") as w:
+def padded(size):
+    """A valid manifest with a last key that makes it `size` bytes."""
+    head = ini() + b"k="
+    return head + b"x" * (size - len(head) - 2) + b"\r\n"
+
+
+BOUND = 65536
+# Over the bound, announced or as it arrives: refused at once, and no more of
+# it is left on the disk than the bound. (name, bytes, fault, outcomes)
+BOUNDED = [
+    ("exactly the bound of 64 KiB", padded(BOUND), None, (BOX,)),
+    ("one byte past the bound", padded(BOUND + 1), None, (SILENT,)),
+    ("valid, then bytes without end and without a length", ini(), "endless", (SILENT,)),
+    ("valid, announced as one byte past the bound", ini(), "announce 65537", (SILENT,)),
+    ("valid, announced as 10^12 bytes", ini(), "announce 1000000000000", (SILENT,)),
+    ("valid, announced as 4 GiB", ini(), "announce 4294967296", (SILENT,)),
+]
+
+
+def outcome_of(manifest_bytes, fault=None, bounded=False):
+    with World(installed="1.0.0.0", manifest_text=manifest_bytes, manifest_fault=fault, setup_fault="stall") as w:
         started = time.time()
         installer = w.start_installer()
         code, windows, lines = w.watch_screen(installer, 15000)
@@ -94,11 +117,16 @@ def outcome_of(manifest_bytes):
         # The assistant can start after the installer has ended, but only
         # through a shell launch, which the ended installer's trace holds.
         found = ASSISTANT if w.shell_launches() and w.wait_assistant_runs() else SILENT
+        if bounded and found == SILENT:
+            left = os.path.getsize(w.temp_file("ZIDEVADID.INI")) if os.path.exists(w.temp_file("ZIDEVADID.INI")) else 0
+            assert left <= BOUND, "%d bytes of the manifest left" % left
+            named = [line for line in w.run_log() if "longer than its bound of 65536 bytes" in line]
+            assert named, w.run_log()[-3:]
         return found, exit_code, time.time() - started
 
 
-def check(manifest_bytes, expected):
-    found, exit_code, seconds = outcome_of(manifest_bytes)
+def check(manifest_bytes, expected, fault=None, bounded=False):
+    found, exit_code, seconds = outcome_of(manifest_bytes, fault, bounded)
     detail = "%s, exit code %s, %.1f s" % (found, exit_code, seconds)
     assert found in expected and exit_code == 0, detail
     return detail
@@ -106,6 +134,8 @@ def check(manifest_bytes, expected):
 
 def main(argv):
     cases = [(name, lambda data=data, expected=expected: check(data, expected)) for name, data, expected in CASES]
+    cases += [(name, lambda data=data, fault=fault, expected=expected: check(data, expected, fault, True))
+              for name, data, fault, expected in BOUNDED]
     return run_suite(cases, argv, "manifests")
 
 

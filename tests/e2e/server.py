@@ -19,6 +19,11 @@ on every request, makes the answer to <path> misbehave; its first line is one of
     cut FRACTION              headers with the answer's true length, FRACTION
                               of that body (0 to 1), close
     no-ranges                 Range and If-Range ignored: always 200 and all
+    endless                   200 without a length, the file's bytes and then
+                              more without end, until the client leaves (at
+                              most 120 s)
+    announce LENGTH           the file's answer, with Content-Length LENGTH
+                              (any count) instead of its own, then close
 
 Every file answer carries a strong ETag (from its bytes) and Last-Modified.
 A request with "Range: bytes=N-" or "bytes=N-M" gets 206 with Content-Range,
@@ -68,6 +73,10 @@ def well_formed(words):
     kind, arguments = words[0], words[1:]
     if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent", "no-ranges"):
         return not arguments
+    if kind == "endless":
+        return not arguments
+    if kind == "announce" and len(arguments) == 1:
+        return arguments[0].isdigit()
     if kind == "cut" and len(arguments) == 1:
         try:
             return 0 <= float(arguments[0]) <= 1
@@ -189,10 +198,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         whole = len(body)
         if first is not None:
             body = body[first:self.range_end(whole)]
-        self.headers_for(len(body), version, None if first is None else (first, first + len(body) - 1, whole))
+        length = None if kind == "endless" else int(words[1]) if kind == "announce" else len(body)
+        self.headers_for(length, version, None if first is None else (first, first + len(body) - 1, whole))
         if not with_body:
             return
-        if kind == "cut":
+        if kind == "endless":
+            self.write(body)
+            deadline = time.time() + STALL_LIMIT_SECONDS
+            filler = b"x" * 65536
+            while time.time() < deadline and not stopping.is_set():
+                self.write(filler)
+            self.close_politely()
+        elif kind == "announce":
+            self.write(body)
+            self.close_politely()
+        elif kind == "cut":
             self.write(body[: int(len(body) * float(words[1]))])
             self.close_politely()
         elif kind == "truncate":
@@ -233,9 +253,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         return min(whole, int(last) + 1) if last else whole
 
     def headers_for(self, length, version, part):
+        """None for `length`: a body that runs until the connection closes."""
         self.send_response(206 if part else 200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(length))
+        if length is None:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(length))
         for name, value in version.items():
             self.send_header(name, value)
         if part:
