@@ -198,8 +198,9 @@ def error_page_and_short_body_fail_the_download():
     # Wine's download service reports success for a 404 page and for a body
     # shorter than announced: the installer itself refuses the page and
     # tells the short body from a whole one. A reset that the service misses
-    # ends as a silent download.
-    for fault in ("404", "truncate", "reset"):
+    # ends as a silent download. A length of 4 GiB or more, which the
+    # download cannot count, fails at once.
+    for fault in ("404", "truncate", "reset", "announce 4294967296"):
         with World(setup_fault=fault) as w:
             installer = open_dialog(w)
             try:
@@ -210,6 +211,9 @@ def error_page_and_short_body_fail_the_download():
             if fault == "404":
                 assert [line for line in w.run_log() if "HTTP status 404" in line and "answer refused" in line], \
                     w.run_log()
+            if fault.startswith("announce"):
+                assert [line for line in download_lines(w)
+                        if ", 0 bytes in " in line and line.endswith(", 4 GiB or more announced")], w.run_log()
             exit_dialog(w, installer)
 
 
@@ -271,9 +275,10 @@ for _name, _change, _answer, _began in (
         lambda change=_change, answer=_answer, began=_began: cut_then_retry(change, answer, began)
 
 
-def pinned(pins, served, outcome, logged):
-    """A manifest that pins the setup: the served file's `outcome`, and a
-    log line that holds `logged`."""
+def pinned(pins, served, outcome, logged, fetched):
+    """A manifest that pins the setup: the served file's `outcome`, a log
+    line that holds `logged`, and whether the setup was asked of the server
+    at all (`fetched`)."""
     digest = hashlib.sha256(world.setup_file("signed")).hexdigest()
     size = len(world.setup_file("signed"))
     text = world.manifest(**{key: value(digest, size) for key, value in pins.items()})
@@ -282,22 +287,26 @@ def pinned(pins, served, outcome, logged):
         w.wait_status(EN[outcome])
         assert [line for line in w.run_log() if logged in line], (logged, w.run_log())
         assert len(w.setup_runs()) == (outcome == "installed"), w.setup_runs()
+        assert bool(w.answers()) == fetched, w.answers()
         exit_dialog(w, installer)
 
 
-for _name, _pins, _served, _outcome, _logged in (
+for _name, _pins, _served, _outcome, _logged, _fetched in (
         ("the_file_it_names_installs", dict(sha256=lambda d, n: d.upper(), size=lambda d, n: n), "signed",
-         "installed", "matches the manifest's pin"),
+         "installed", "matches the manifest's pin", True),
         ("another_signed_file_is_refused", dict(sha256=lambda d, n: d), "other-signer", "verify_failed",
-         "the manifest pins "),
-        ("a_malformed_digest_refuses_all", dict(sha256=lambda d, n: d[:63]), "signed", "verify_failed",
-         "is not 64 hex digits"),
+         "the manifest pins ", True),
+        ("a_malformed_digest_refuses_all_before_the_download", dict(sha256=lambda d, n: d[:63]), "signed",
+         "download_failed", "is not 64 hex digits", False),
         ("a_longer_file_fails_the_download", dict(size=lambda d, n: n - 1), "signed", "download_failed",
-         ", over the manifest's size "),
+         ", over the manifest's size ", True),
+        ("of_4294967295_bytes_is_a_pin", dict(size=lambda d, n: 4294967295), "signed", "download_failed",
+         ", over the manifest's size 4294967295", True),
         ("a_malformed_size_fails_the_download", dict(size=lambda d, n: "%dk" % n), "signed", "download_failed",
-         "size value is not a count")):
+         "size value is not a count", False)):
     SCENARIOS["pinned_setup_" + _name] = \
-        lambda pins=_pins, served=_served, outcome=_outcome, logged=_logged: pinned(pins, served, outcome, logged)
+        lambda pins=_pins, served=_served, outcome=_outcome, logged=_logged, fetched=_fetched: \
+        pinned(pins, served, outcome, logged, fetched)
 
 
 @scenario
