@@ -580,6 +580,87 @@ def race_swapper(mode, **settings):
         exit_dialog(w, installer)
 
 
+def start_racer_after_the_download(w, target, served, evil):
+    """Another account's racer that puts `evil` in the place of `target` in
+    the moment after its download; once it has staged its copy, it waits."""
+    report = w.start_swapper(evil, 60000, "replace-after-close", target, served)
+    world.wait_until(lambda: os.path.exists(w.temp_file(target + ".staged")), 30, "the racer's staged copy",
+                     lambda: os.listdir(os.path.dirname(w.temp_file(target))))
+    return report
+
+
+def evil_runs(w):
+    try:
+        with open(w.temp_file("runs.txt"), encoding="latin-1") as f:
+            return [line for line in f if line.strip()]
+    except FileNotFoundError:
+        return []
+
+
+@scenario
+def setup_replaced_after_its_download_never_runs():
+    """A signed program of the publisher's put in the setup's place between
+    its download and its check: the download fails, and it never runs."""
+    with World() as w:
+        report = start_racer_after_the_download(w, "ZIDEVADID.EXE", world.SETUP_PATH,
+                                                os.path.join(world.SETUPS, "signed-assistant.exe"))
+        installer = open_dialog(w)
+        final = w.wait_status((EN["installed"], EN["download_failed"], EN["verify_failed"]), 60)
+        figures = w.wait_swapper_report(report)
+        print("racer:", " ".join(figures), "| outcome:", final.status)
+        assert evil_runs(w) == [], "the racer's program ran"
+        # The racer wins when it gets in between the download's close and
+        # the hold, which it mostly does: the file that was fetched is then
+        # replaced, or gone for a moment; else it gets in once the setup has
+        # ended and let its file go.
+        if [line for line in w.run_log() if line.startswith(("setup refused: the file at its path is not the one",
+                                                             "setup refused: it cannot be held open"))]:
+            assert final.status == EN["download_failed"], (final, w.run_log()[-4:])
+            assert_offers_retry(final)
+        else:
+            # The hold came first: what was fetched installs.
+            assert final.status == EN["installed"], (final, w.run_log()[-4:])
+            assert w.setup_runs() == [setup_command(w)], w.setup_runs()
+        exit_dialog(w, installer)
+
+
+@scenario
+def manifest_replaced_after_its_download_is_never_read():
+    """A manifest that names another program put in the manifest's place
+    between its download and its reading: the run ends with nothing shown,
+    and the other program is never asked for."""
+    evil_path = "pweb/download/evil.exe"
+    with World() as w:
+        w.write_file(evil_path, world.setup_file("signed-assistant"))
+        evil_manifest = os.path.join(w.dir, "evil.ini")
+        with open(evil_manifest, "w") as f:
+            f.write(world.manifest(address="https://localhost:8443/" + evil_path))
+        report = start_racer_after_the_download(w, "ZIDEVADID.INI", world.MANIFEST_PATH, evil_manifest)
+        installer = w.start_installer()
+        code, windows, lines = w.watch_screen(installer, 20000)
+        figures = w.wait_swapper_report(report)
+        print("racer:", " ".join(figures), "| windows:", len(windows))
+        if not windows:
+            # The racer came between the download and the hold: the file
+            # that was fetched is replaced, or gone for a moment.
+            assert w.wait_exit(installer, 30) == 0
+            assert [line for line in w.run_log() if line.startswith(
+                ("manifest refused: the file at its path is not the one", "manifest refused: it cannot be held open"))], \
+                w.run_log()
+            assert figures[:3] == ["after-close", "replaced", "1"], figures
+        else:
+            # The hold came first: the fetched manifest, and only it, leads
+            # to the install path.
+            offers = [line for line in w.run_log() if line.startswith("manifest offers ")]
+            assert offers == ['manifest offers version "1.4.14.815" at https://localhost:8443/%s' % world.SETUP_PATH], \
+                offers
+            expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+            w.press(IDCANCEL)
+            assert w.wait_exit(installer, 30) == 0
+        assert w.answers(evil_path) == [], "the other program was asked for"
+        assert evil_runs(w) == [], "the racer's program ran"
+
+
 @scenario
 def close_while_the_setup_runs_keeps_its_file_held_until_it_ends():
     """Closing the dialog while the setup runs closes it, but the process,

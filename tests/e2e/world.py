@@ -125,6 +125,9 @@ def prepare_setups():
     add_setup("unsigned", plain)
     add_setup("signed", plain, "codesign")
     add_setup("other-signer", plain, "other-codesign")
+    # A program of the publisher's that is no setup: it leaves runs.txt in
+    # the temporary folder whenever it is started.
+    add_setup("signed-assistant", os.path.join(TOOLS, "fake_assistant.exe"), "codesign")
     with open(os.path.join(SETUPS, "signed.exe"), "rb") as f:
         tampered = bytearray(f.read())
     tampered[0x500] ^= 0xFF
@@ -494,12 +497,13 @@ class World:
         still its own when it read itself back, else "foreign"."""
         return self._setup_lines("setup-self.txt")
 
-    def start_swapper(self, evil, duration_ms, mode=None):
-        """The swap racer against the downloaded setup, in `mode` (None,
-        "after-lock" or "running"); its output file."""
+    def start_swapper(self, evil, duration_ms, mode=None, target="ZIDEVADID.EXE", served=SETUP_PATH):
+        """The swap racer against the downloaded `target` (of the file the
+        server has at `served`), in `mode` (None, "after-lock", "running" or
+        "replace-after-close"); its output file."""
         output = os.path.join(self.dir, "swapper.txt")
-        size = os.path.getsize(os.path.join(self.root, SETUP_PATH))
-        self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), "ZIDEVADID.EXE", windows_path(evil), str(size),
+        size = os.path.getsize(os.path.join(self.root, served))
+        self._spawn(["wine", os.path.join(TOOLS, "swapper.exe"), target, windows_path(evil), str(size),
                      str(duration_ms)] + ([mode] if mode else []),
             stdout=open(output, "wb"), stderr=subprocess.DEVNULL)
         return output

