@@ -1,6 +1,7 @@
 // An answer's head and the manifest's pins as a hostile server writes them:
-// nothing read past its text, every value found fits its buffer, and an
-// answer goes on only with exactly the rest of the file.
+// nothing read past its text, every value found fits its buffer, an answer
+// goes on only with exactly the rest of the file, and a length is given
+// only where it is a count.
 #include "app/SetupPins.h"
 #include "install/HttpAnswer.h"
 
@@ -36,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (use == ANSWER_GOES_ON &&
         !(ParseContentRange(head.data(), first, last, length) && first == resumeAt && last + 1 == total &&
           length == total && resumeAt != 0))
+        std::abort();
+
+    uint32_t announced = 0;
+    const LengthClaim claim = ReadContentLength(head.data(), announced);
+    if ((claim == LENGTH_GIVEN) != ParseByteCount(head.data(), length))
         std::abort();
 
     std::vector<char> text(data, data + size);

@@ -156,4 +156,33 @@ TEST(SetupPins, ReadsADigestOfSixtyFourHexDigitsAndADecimalSize)
         << "either case read, lowercase written";
 }
 
+// A length beyond what 32 bits count is told from no length at all: the
+// first ends a download at once, the second leaves its end to the transfer.
+TEST(ReadContentLength, ToldFromNoLength)
+{
+    const struct {
+        const wchar_t* value;
+        LengthClaim claim;
+        uint32_t length;
+    } cases[] = {
+        {L"0", LENGTH_GIVEN, 0},
+        {L"65536", LENGTH_GIVEN, 65536},
+        {L"4294967295", LENGTH_GIVEN, 4294967295u},
+        {L"4294967296", LENGTH_UNCOUNTABLE, 0},
+        {L"1000000000000", LENGTH_UNCOUNTABLE, 0},
+        {L"99999999999999999999999999999999", LENGTH_UNCOUNTABLE, 0},
+        {L"", LENGTH_UNKNOWN, 0},
+        {L"-1", LENGTH_UNKNOWN, 0},
+        {L"12 34", LENGTH_UNKNOWN, 0},
+        {L"0x10", LENGTH_UNKNOWN, 0},
+        {L"4294967296x", LENGTH_UNKNOWN, 0},
+    };
+    for (const auto& c : cases) {
+        uint32_t length = 7;
+        EXPECT_EQ(c.claim, ReadContentLength(c.value, length)) << c.value;
+        if (c.claim == LENGTH_GIVEN)
+            EXPECT_EQ(c.length, length) << c.value;
+    }
+}
+
 }  // namespace
