@@ -17,6 +17,7 @@ import os
 import pwd
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -107,14 +108,34 @@ def sign(source, target, certificate):
                     "-in", source, "-out", target], check=True, stdout=subprocess.DEVNULL)
 
 
-def add_setup(name, program, certificate=None):
+def with_file_version(program, version):
+    """A copy of `program` (a path) whose version block's fixed file version
+    is `version` ("a.b.c.d"), in the temporary folder; its path. The block
+    is found by its signature, 0xFEEF04BD, which the fixed file version
+    follows after the structure's own version field."""
+    with open(program, "rb") as f:
+        data = bytearray(f.read())
+    at = data.index(struct.pack("<I", 0xFEEF04BD))
+    a, b, c, d = (int(part) for part in version.split("."))
+    data[at + 8:at + 16] = struct.pack("<HHHH", b, a, d, c)
+    copy = os.path.join(tempfile.gettempdir(), "razi-setup-%s-%d.exe" % (version, os.getpid()))
+    with open(copy, "wb") as f:
+        f.write(data)
+    return copy
+
+
+def add_setup(name, program, certificate=None, version=None):
     """Offers `program` as the setup `name` that a World can serve, signed
-    with `certificate` or unsigned."""
+    with `certificate` or unsigned, with the file version `version` in its
+    version block when given."""
     os.makedirs(SETUPS, exist_ok=True)
+    source = with_file_version(program, version) if version else program
     if certificate:
-        sign(program, os.path.join(SETUPS, name + ".exe"), certificate)
+        sign(source, os.path.join(SETUPS, name + ".exe"), certificate)
     else:
-        shutil.copy(program, os.path.join(SETUPS, name + ".exe"))
+        shutil.copy(source, os.path.join(SETUPS, name + ".exe"))
+    if version:
+        os.remove(source)
 
 
 def prepare_setups():
@@ -165,7 +186,6 @@ def prepare_template(arches=None):
 
 def bmp_to_png(bmp_path, png_path):
     """A 24-bit bottom-up BMP as a PNG, with the standard library only."""
-    import struct
     import zlib
     with open(bmp_path, "rb") as f:
         data = f.read()
