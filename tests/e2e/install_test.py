@@ -671,11 +671,13 @@ for _locale in TEXTS:
 
 # -- started from a folder that others can write ------------------------------
 
-# The installer's imports that Windows does not protect as known DLLs. Wine
-# protects none, and its own DLLs' imports ignore the process's DLL search
-# settings, so names that only those pull in (version, imm32, crypt32 for
-# TLS) cannot be planted here without Wine itself loading them.
-PLANTED = ("comctl32", "netapi32", "wintrust", "urlmon", "wininet")
+# The installer's imports that Windows does not protect as known DLLs, and
+# what the system's TLS stack loads by name at the first HTTPS connection
+# (secur32, crypt32), which the installer loads from the system folder first.
+# Wine protects none, and its own DLLs' imports ignore the process's DLL
+# search settings, so names that only Wine pulls in before the program runs
+# (version, imm32) cannot be planted here without Wine itself loading them.
+PLANTED = ("comctl32", "netapi32", "wintrust", "urlmon", "wininet", "secur32", "crypt32")
 
 
 def loaded_from(w, folder):
@@ -699,7 +701,11 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
             shutil.copy(os.path.join(world.TOOLS, "planted.dll"), os.path.join(folder, name + ".dll"))
         w.installer = os.path.join(folder, "DA_Razi.exe")
         installer = w.start_installer(channels=",+loaddll")
-        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        try:
+            expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        except AssertionError as error:
+            # A planted TLS DLL fails the manifest's fetch before the box.
+            raise AssertionError("%s; loaded from beside the exe: %s" % (error, loaded_from(w, folder)))
         w.press(IDOK)
         w.wait_status(EN["installed"])
         assert w.setup_runs() == [setup_command(w)], w.setup_runs()
