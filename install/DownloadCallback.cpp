@@ -193,8 +193,7 @@ void CDownloadCallback::TakeAnswer(DWORD status, const wchar_t* headers)
 {
     m_dwHttpStatus = status;
     wchar_t value[kHeaderValueSize];
-    FindHeaderValue(headers, "Content-Range", value, kHeaderValueSize);
-    m_use = JudgeAnswer(status, value, m_resumeAt, m_total);
+    m_use = JudgeAnswer(status, headers, m_resumeAt, m_total, m_szValidator);
     if (m_use == ANSWER_REFUSED)
         Refuse(END_REFUSED, INET_E_DOWNLOAD_FAILURE);
     if (m_use == ANSWER_START_OVER)
@@ -215,12 +214,11 @@ void CDownloadCallback::TakeAnswer(DWORD status, const wchar_t* headers)
     const bool encoded = FindHeaderValue(headers, "Content-Encoding", value, kHeaderValueSize) &&
                          lstrcmpiW(value, L"identity") != 0;
     m_total = !encoded && claim == LENGTH_GIVEN ? length : 0;
-    // A weak ETag may not name a range's version; the date may. Without a
-    // length of its own, an answer cannot be gone on from.
-    if (!m_total)
+    // Only a strong ETag, or a date where there is no ETag, names a range's
+    // version; without either, or without a length of its own, an answer
+    // cannot be gone on from, and Retry downloads it whole.
+    if (!m_total || !FindRangeValidator(headers, m_szValidator))
         m_szValidator[0] = 0;
-    else if (!FindHeaderValue(headers, "ETag", m_szValidator, kHeaderValueSize) || m_szValidator[0] == 'W')
-        FindHeaderValue(headers, "Last-Modified", m_szValidator, kHeaderValueSize);
     if (m_bound.exact && m_total != 0 && m_total != m_bound.most)
         Refuse(END_OVER_SIZE, HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
     // The pinned size is the length the file must reach.

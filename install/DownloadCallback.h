@@ -20,7 +20,7 @@ struct PartialDownload {
     CUniqueFile file;                      // none when there is nothing to go on from
     uint32_t received;                     // the bytes in it, all of one version
     uint32_t total;                        // that version's whole length
-    wchar_t validator[kHeaderValueSize];   // that version's strong ETag, else its Last-Modified
+    wchar_t validator[kHeaderValueSize];   // that version's FindRangeValidator: strong ETag, or date without ETag
     CSha256 digest;                        // fed the bytes in it, when they are hashed
 };
 

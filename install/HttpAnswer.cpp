@@ -26,11 +26,11 @@ bool ReadCount(const wchar_t*& text, wchar_t stop, uint32_t& count)
     return ParseByteCount(digits, count);
 }
 
-}  // namespace
-
-bool FindHeaderValue(const wchar_t* headers, const char* name, wchar_t* value, size_t size)
+// Where the value of the first header `name` in `headers` starts, without
+// its leading blanks, with its length without its trailing blanks in
+// `length`; null when absent.
+const wchar_t* FindHeader(const wchar_t* headers, const char* name, size_t& length)
 {
-    value[0] = 0;
     for (const wchar_t* line = headers; line && *line;) {
         const wchar_t* end = line;
         while (*end && *end != '\r' && *end != '\n')
@@ -40,24 +40,74 @@ bool FindHeaderValue(const wchar_t* headers, const char* name, wchar_t* value, s
             ++matched;
         if (!name[matched] && line + matched < end && line[matched] == ':') {
             const wchar_t* first = line + matched + 1;
-            const wchar_t* last = end;
-            while (first < last && IsBlank(*first))
+            while (first < end && IsBlank(*first))
                 ++first;
-            while (last > first && IsBlank(last[-1]))
-                --last;
-            if (static_cast<size_t>(last - first) >= size)
-                return false;
-            size_t length = 0;
-            for (; first < last; ++first)
-                value[length++] = *first;
-            value[length] = 0;
-            return true;
+            while (end > first && IsBlank(end[-1]))
+                --end;
+            length = static_cast<size_t>(end - first);
+            return first;
         }
         line = end;
         while (*line == '\r' || *line == '\n')
             ++line;
     }
-    return false;
+    return nullptr;
+}
+
+// Whether the `length` characters at `text` are "identity", in any case.
+bool IsIdentity(const wchar_t* text, size_t length)
+{
+    const wchar_t* identity = L"identity";
+    for (; length; --length, ++text, ++identity) {
+        if (Lower(*text) != *identity)
+            return false;
+    }
+    return !*identity;
+}
+
+// RFC 9110 8.8.3: a strong entity tag is DQUOTE *etagc DQUOTE; a weak one
+// starts with "W/". Of etagc's exclusions only those that could split or
+// garble a header are looked at: blanks, control characters, quotes.
+bool IsStrongEntityTag(const wchar_t* tag, size_t length)
+{
+    if (length < 2 || tag[0] != '"' || tag[length - 1] != '"')
+        return false;
+    for (size_t i = 1; i + 1 < length; ++i) {
+        if (tag[i] <= ' ' || tag[i] == '"')
+            return false;
+    }
+    return true;
+}
+
+// Copies the `length` characters at `found` into `value` of `size`
+// characters; false, with `value` empty, when absent or too long to fit.
+bool CopyValue(const wchar_t* found, size_t length, wchar_t* value, size_t size)
+{
+    value[0] = 0;
+    if (!found || length >= size)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        value[i] = found[i];
+    value[length] = 0;
+    return true;
+}
+
+}  // namespace
+
+bool FindHeaderValue(const wchar_t* headers, const char* name, wchar_t* value, size_t size)
+{
+    size_t length = 0;
+    const wchar_t* found = FindHeader(headers, name, length);
+    return CopyValue(found, length, value, size);
+}
+
+bool FindRangeValidator(const wchar_t* headers, wchar_t* validator)
+{
+    size_t length = 0;
+    const wchar_t* tag = FindHeader(headers, "ETag", length);
+    const wchar_t* own = tag ? (IsStrongEntityTag(tag, length) ? tag : nullptr)
+                             : FindHeader(headers, "Last-Modified", length);
+    return CopyValue(own, length, validator, kHeaderValueSize) && validator[0];
 }
 
 bool ParseContentRange(const wchar_t* value, uint32_t& first, uint32_t& last, uint32_t& total)
@@ -71,17 +121,31 @@ bool ParseContentRange(const wchar_t* value, uint32_t& first, uint32_t& last, ui
            first <= last && last < total;
 }
 
-AnswerUse JudgeAnswer(uint32_t status, const wchar_t* contentRange, uint32_t resumeAt, uint32_t total)
+AnswerUse JudgeAnswer(uint32_t status, const wchar_t* headers, uint32_t resumeAt, uint32_t total,
+                      const wchar_t* validator)
 {
     if (status == 200 || status == 0)
         return ANSWER_WHOLE;
     if (resumeAt == 0 || (status != 206 && status != 416))
         return ANSWER_REFUSED;
+    wchar_t range[kHeaderValueSize];
     uint32_t first = 0, last = 0, answerTotal = 0;
-    if (status == 206 && ParseContentRange(contentRange, first, last, answerTotal) && first == resumeAt &&
-        last + 1 == total && answerTotal == total)
-        return ANSWER_GOES_ON;
-    return ANSWER_START_OVER;
+    if (status != 206 || !FindHeaderValue(headers, "Content-Range", range, kHeaderValueSize) ||
+        !ParseContentRange(range, first, last, answerTotal) || first != resumeAt || last + 1 != total ||
+        answerTotal != total)
+        return ANSWER_START_OVER;
+    // Its own validator, taken as from a whole answer, must be the one sent,
+    // and its body that version's bytes, not a coding of them.
+    wchar_t own[kHeaderValueSize];
+    if (!FindRangeValidator(headers, own))
+        return ANSWER_START_OVER;
+    for (size_t i = 0; own[i] || validator[i]; ++i) {
+        if (own[i] != validator[i])
+            return ANSWER_START_OVER;
+    }
+    size_t length = 0;
+    const wchar_t* coding = FindHeader(headers, "Content-Encoding", length);
+    return !coding || IsIdentity(coding, length) ? ANSWER_GOES_ON : ANSWER_START_OVER;
 }
 
 LengthClaim ReadContentLength(const wchar_t* value, uint32_t& length)

@@ -39,6 +39,17 @@ bool ParseByteCount(const Char* text, uint32_t& count)
 // (an unknown total "*" included).
 bool ParseContentRange(const wchar_t* value, uint32_t& first, uint32_t& last, uint32_t& total);
 
+// The validator that names the version of a whole answer with head
+// `headers` in the If-Range of a request for the rest of it, by RFC 9110's
+// rules (13.1.5: never a weak entity tag, and a date only when the answer
+// had no entity tag): its ETag when that is a strong one (in double quotes,
+// with no blank, control character or quote inside); its Last-Modified when
+// it has no ETag at all; otherwise none (a weak or malformed ETag, or one too
+// long to keep: such a version is never gone on from, and never by its
+// date). Copied into `validator` of kHeaderValueSize characters, empty when
+// there is none; whether there is one.
+bool FindRangeValidator(const wchar_t* headers, wchar_t* validator);
+
 // What an answer does to the file being downloaded.
 enum AnswerUse {
     ANSWER_WHOLE,       // the whole file from its first byte
@@ -48,11 +59,18 @@ enum AnswerUse {
 };
 
 // The use of an answer with HTTP `status` (0: not HTTP, a local file) and
-// `contentRange` (empty when absent), to a request that asked for the bytes
-// from `resumeAt` on (0: asked for the whole file) of a file of `total`
-// bytes. Only a 206 that starts at `resumeAt` and runs to the end of the
-// same total goes on; a mismatched 206 and a 416 start over.
-AnswerUse JudgeAnswer(uint32_t status, const wchar_t* contentRange, uint32_t resumeAt, uint32_t total);
+// head `headers` to a request that asked for the bytes from `resumeAt` on
+// (0: asked for the whole file) of a file of `total` bytes, with `validator`
+// (from FindRangeValidator; never null) in its If-Range. Only a 206 goes on,
+// and only when its Content-Range starts at `resumeAt` and runs to the end
+// of the same total, its own validator (as FindRangeValidator finds it: its
+// strong ETag, or its Last-Modified when it has no ETag) is exactly
+// `validator`, which is not empty, and it has no Content-Encoding but
+// identity: the rest of the version on disk, as its bytes are. Any other 206
+// (a server or proxy that ignored If-Range, a compressed body) and a 416
+// start over.
+AnswerUse JudgeAnswer(uint32_t status, const wchar_t* headers, uint32_t resumeAt, uint32_t total,
+                      const wchar_t* validator);
 
 // What a Content-Length value says of the body.
 enum LengthClaim {

@@ -239,8 +239,11 @@ bool StartSetupRun(HWND dialog, CUniqueFile& verifiedSetup, const wchar_t* setup
     lstrcpynW(job.szSetupPath, setupPath, kTempPathSize);
     // Before the runner exists: a process that ends meanwhile waits for it.
     InterlockedExchange(&g_bSetupRunning, 1);
-    if (!StartWorker(RunSetup, &job, sizeof(job)))
+    if (!StartWorker(RunSetup, &job, sizeof(job))) {
+        // No runner: the end of the process has no setup to wait for.
+        InterlockedExchange(&g_bSetupRunning, 0);
         return false;
+    }
     // The runner owns it now: this copy of its value is only forgotten.
     verifiedSetup.Release();
     return true;

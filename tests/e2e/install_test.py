@@ -221,10 +221,11 @@ def download_lines(w):
     return [line for line in w.run_log() if line.startswith("setup download from ")]
 
 
-def cut_then_retry(change, answer, began):
+def cut_then_retry(change, answers, began):
     """A download cut at 70 %; then `change` (of the world) and Retry: the
     second request carries the range of the rest and the first answer's
-    ETag; the server's `answer` to it, and how the log says it `began`."""
+    ETag; the server's `answers` to it and to any plain request after it, and
+    how the log says it `began`. The file checked and run is the one served."""
     whole = world.setup_file("signed")
     with World(setup_fault="cut 0.7") as w:
         installer = open_dialog(w)
@@ -235,19 +236,25 @@ def cut_then_retry(change, answer, began):
         assert download_lines(w)[-1].endswith(", ended early at %d of %d" % (cut, len(whole))), download_lines(w)
         served = change(w)
         w.press(IDOK)
-        if answer == 206:
+        if answers == (206,):
             # The rest comes slowly: the bar goes on from where the cut left it.
             going = w.wait_for(lambda win: win.status == EN["downloading"] and win.progress is not None, 30)
             assert 70 <= going.progress < 100, going
         w.wait_status(EN["installed"], 60)
         second = w.answers()[len(first):]
         etag = '"%s"' % hashlib.sha256(whole).hexdigest()[:32]
-        assert [(asked, condition) for _, asked, condition, _ in second] == [("bytes=%d-" % cut, etag)], second
-        sent = len(served) - cut if answer == 206 else len(served)
-        assert [(status, got) for status, _, _, got in second] == [(answer, sent)], second
+        # After the ranged request, only plain ones.
+        asked = [("bytes=%d-" % cut, etag)] + [(None, None)] * (len(answers) - 1)
+        assert [(range_, condition) for _, range_, condition, _ in second] == asked, second
+        assert tuple(status for status, _, _, _ in second) == answers, second
+        sent = len(served) - cut if answers[-1] == 206 else len(served)
+        assert second[-1][3] == sent, second
         assert download_lines(w)[-1].startswith("setup download from https://localhost:8443/%s: %s, result 0x00000000"
                                                 % (world.SETUP_PATH, began % (cut, len(whole)) if "%" in began else began)), download_lines(w)
         assert len(w.setup_runs()) == 1, w.setup_runs()
+        assert w.setup_self_checks() == ["own"], w.setup_self_checks()
+        with open(w.temp_file("ZIDEVADID.EXE"), "rb") as f:
+            assert f.read() == served, "the setup checked and run is not the one served"
         exit_dialog(w, installer)
 
 
@@ -267,12 +274,23 @@ def ranges_ignored(w):
     return world.setup_file("signed")
 
 
-for _name, _change, _answer, _began in (
-        ("goes_on_with_the_rest", unchanged, 206, "resumed at %d of %d"),
-        ("takes_a_changed_file_whole", changed, 200, "whole"),
-        ("starts_over_where_ranges_are_ignored", ranges_ignored, 200, "whole")):
+def next_version_behind_a_proxy(w):
+    """A new version of the same length, valid on its own, served as 206 to
+    the old version's If-Range: appended, it would be neither."""
+    next_version = world.setup_file("next-version")
+    assert len(next_version) == len(world.setup_file("signed")) and next_version != world.setup_file("signed")
+    w.write_file(world.SETUP_PATH + ".fault", "ignore-if-range")
+    w.write_file(world.SETUP_PATH, next_version)
+    return next_version
+
+
+for _name, _change, _answers, _began in (
+        ("goes_on_with_the_rest", unchanged, (206,), "resumed at %d of %d"),
+        ("takes_a_changed_file_whole", changed, (200,), "whole"),
+        ("starts_over_where_ranges_are_ignored", ranges_ignored, (200,), "whole"),
+        ("takes_a_new_version_whole_where_if_range_is_ignored", next_version_behind_a_proxy, (206, 200), "whole")):
     SCENARIOS["retry_after_a_cut_" + _name] = \
-        lambda change=_change, answer=_answer, began=_began: cut_then_retry(change, answer, began)
+        lambda change=_change, answers=_answers, began=_began: cut_then_retry(change, answers, began)
 
 
 def pinned(pins, served, outcome, logged, fetched):
@@ -743,11 +761,13 @@ for _locale in TEXTS:
 
 # -- started from a folder that others can write ------------------------------
 
-# The installer's imports that Windows does not protect as known DLLs. Wine
-# protects none, and its own DLLs' imports ignore the process's DLL search
-# settings, so names that only those pull in (version, imm32, crypt32 for
-# TLS) cannot be planted here without Wine itself loading them.
-PLANTED = ("comctl32", "netapi32", "wintrust", "urlmon", "wininet")
+# The installer's imports that Windows does not protect as known DLLs, and
+# what the system's TLS stack loads by name at the first HTTPS connection
+# (secur32, crypt32), which the installer loads from the system folder first.
+# Wine protects none, and its own DLLs' imports ignore the process's DLL
+# search settings, so names that only Wine pulls in before the program runs
+# (version, imm32) cannot be planted here without Wine itself loading them.
+PLANTED = ("comctl32", "netapi32", "wintrust", "urlmon", "wininet", "secur32", "crypt32")
 
 
 def loaded_from(w, folder):
@@ -771,7 +791,11 @@ def planted_dlls_next_to_the_exe_are_never_loaded():
             shutil.copy(os.path.join(world.TOOLS, "planted.dll"), os.path.join(folder, name + ".dll"))
         w.installer = os.path.join(folder, "DA_Razi.exe")
         installer = w.start_installer(channels=",+loaddll")
-        expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        try:
+            expect_box(w, "need_admin_password", "question", [IDOK, IDCANCEL])
+        except AssertionError as error:
+            # A planted TLS DLL fails the manifest's fetch before the box.
+            raise AssertionError("%s; loaded from beside the exe: %s" % (error, loaded_from(w, folder)))
         w.press(IDOK)
         w.wait_status(EN["installed"])
         assert w.setup_runs() == [setup_command(w)], w.setup_runs()

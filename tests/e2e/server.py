@@ -19,6 +19,8 @@ on every request, makes the answer to <path> misbehave; its first line is one of
     cut FRACTION              headers with the answer's true length, FRACTION
                               of that body (0 to 1), close
     no-ranges                 Range and If-Range ignored: always 200 and all
+    ignore-if-range           If-Range ignored, as by a proxy that does not know
+                              it: a Range gets 206 of the file as it is now
     endless                   200 without a length, the file's bytes and then
                               more without end, until the client leaves (at
                               most 120 s)
@@ -71,7 +73,7 @@ def well_formed(words):
     if not words:
         return True
     kind, arguments = words[0], words[1:]
-    if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent", "no-ranges"):
+    if kind in ("404", "500", "reset", "truncate", "stall", "halt", "silent", "no-ranges", "ignore-if-range"):
         return not arguments
     if kind == "endless":
         return not arguments
@@ -188,7 +190,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             body = f.read()
         version = {"ETag": '"%s"' % hashlib.sha256(body).hexdigest()[:32],
                    "Last-Modified": email.utils.formatdate(os.path.getmtime(local), usegmt=True)}
-        first = None if kind == "no-ranges" else self.range_start(body, version)
+        first = None if kind == "no-ranges" else self.range_start(body, version, kind != "ignore-if-range")
         if first is not None and first >= len(body):
             self.send_response(416)
             self.send_header("Content-Range", "bytes */%d" % len(body))
@@ -240,10 +242,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if with_body:
             self.write(body)
 
-    def range_start(self, body, version):
+    def range_start(self, body, version, honour_condition):
         """Where a Range the client may have asked for starts, or None for all."""
         match = re.fullmatch(r"bytes=(\d+)-(\d*)", self.headers.get("Range", "").strip())
-        condition = self.headers.get("If-Range")
+        condition = self.headers.get("If-Range") if honour_condition else None
         if not match or (condition is not None and condition.strip() not in version.values()):
             return None
         return int(match.group(1))

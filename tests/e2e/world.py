@@ -139,8 +139,8 @@ def add_setup(name, program, certificate=None, version=None):
 
 
 def prepare_setups():
-    """The fake setup unsigned, signed, signed by another publisher, and
-    signed and then changed in one byte of its code."""
+    """The fake setup unsigned, signed, signed by another publisher, signed
+    and then changed in one byte of its code, and its next version."""
     shutil.rmtree(SETUPS, ignore_errors=True)
     plain = os.path.join(TOOLS, "fake_setup.exe")
     add_setup("unsigned", plain)
@@ -149,6 +149,17 @@ def prepare_setups():
     # A program of the publisher's that is no setup: it leaves runs.txt in
     # the temporary folder whenever it is started.
     add_setup("signed-assistant", os.path.join(TOOLS, "fake_assistant.exe"), "codesign")
+    # The next version: one letter of its DOS stub's text changed before it is
+    # signed alike, so a valid setup of the same length whose first bytes
+    # differ, as do its last (the signature).
+    with open(plain, "rb") as f:
+        program = bytearray(f.read())
+    program[program.index(b"This program")] = ord("t")
+    next_program = os.path.join(SETUPS, "next-version-unsigned.exe")
+    with open(next_program, "wb") as f:
+        f.write(program)
+    add_setup("next-version", next_program, "codesign")
+    os.remove(next_program)
     with open(os.path.join(SETUPS, "signed.exe"), "rb") as f:
         tampered = bytearray(f.read())
     tampered[0x500] ^= 0xFF

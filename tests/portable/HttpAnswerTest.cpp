@@ -87,34 +87,110 @@ TEST(HttpAnswer, ReadsCountsAndRangesOnlyWhenWellFormed)
     }
 }
 
+const wchar_t kDate[] = L"Tue, 09 Dec 2025 10:00:00 GMT";
+
+// RFC 9110 13.1.5: never a weak entity tag in If-Range, and a date only where
+// there is no entity tag at all.
+TEST(HttpAnswer, NamesAVersionOnlyByAStrongETagOrADateWithoutAnyETag)
+{
+    // The longest that fits with its terminator, and one character more.
+    const std::wstring fits = L"\"" + std::wstring(kHeaderValueSize - 3, L'a') + L"\"";
+    const std::wstring tooLong = L"\"" + std::wstring(kHeaderValueSize - 2, L'a') + L"\"";
+    const struct {
+        std::wstring head;
+        const wchar_t* validator;
+    } cases[] = {
+        {L"ETag: \"v1\"\r\nLast-Modified: " + std::wstring(kDate), L"\"v1\""},  // the strong ETag chosen
+        {L"Last-Modified: " + std::wstring(kDate) + L"\r\nETag:  \"v1\" ", L"\"v1\""},
+        {L"ETag: W/\"v1\"\r\nLast-Modified: " + std::wstring(kDate), L""},       // weak: none, date or not
+        {L"ETag: w/\"v1\"", L""},
+        {L"Last-Modified: " + std::wstring(kDate), kDate},                      // no ETag at all
+        {L"Content-Length: 5", L""},
+        {L"Last-Modified:", L""},
+        {L"ETag: v1\r\nLast-Modified: " + std::wstring(kDate), L""},            // malformed: no date instead
+        {L"ETag:\r\nLast-Modified: " + std::wstring(kDate), L""},
+        {L"ETag: \"v1\r\nLast-Modified: " + std::wstring(kDate), L""},
+        {L"ETag: \"v 1\"", L""},
+        {L"ETag: \"v\"1\"", L""},
+        {L"ETag: \"\"", L"\"\""},
+        {L"ETag: \"", L""},
+        {L"ETag: \"caf\xE9!#~\"", L"\"caf\xE9!#~\""},                          // obs-text and the edges
+        {L"ETag: \"v\x01\"", L""},
+        {L"ETag: \"v\t1\"", L""},
+        {L"ETag: " + fits + L"\r\nLast-Modified: " + std::wstring(kDate), fits.c_str()},
+        {L"ETag: " + tooLong + L"\r\nLast-Modified: " + std::wstring(kDate), L""},  // too long to keep: none
+        {L"Last-Modified: " + std::wstring(kHeaderValueSize, L'1'), L""},
+    };
+    for (const auto& c : cases) {
+        const std::wstring head = L"HTTP/1.1 200 OK\r\n" + c.head + L"\r\n\r\n";
+        wchar_t validator[kHeaderValueSize] = L"stale";
+        EXPECT_EQ(c.validator[0] != 0, FindRangeValidator(head.c_str(), validator)) << head.size();
+        EXPECT_EQ(std::wstring(c.validator), validator) << head.size();
+    }
+}
+
 TEST(HttpAnswer, GoesOnOnlyWithTheRestOfTheSameVersion)
 {
+    const wchar_t kV1[] = L"ETag: \"v1\"\r\n";
+    const std::wstring date = L"Last-Modified: " + std::wstring(kDate) + L"\r\n";
     const struct {
         uint32_t status;
         const wchar_t* range;
+        std::wstring version;  // the answer's ETag, Last-Modified and Content-Encoding lines
         uint32_t resumeAt, total;
+        const wchar_t* validator;
         AnswerUse use;
     } cases[] = {
-        {200, L"", 0, 0, ANSWER_WHOLE},
-        {0, L"", 0, 0, ANSWER_WHOLE},                           // a local file
-        {200, L"", 100, 200, ANSWER_WHOLE},                     // ranges ignored, or another version
-        {206, L"bytes 100-199/200", 100, 200, ANSWER_GOES_ON},
-        {206, L"bytes 101-199/200", 100, 200, ANSWER_START_OVER},  // not where the file stops
-        {206, L"bytes 99-199/200", 100, 200, ANSWER_START_OVER},
-        {206, L"bytes 100-198/200", 100, 200, ANSWER_START_OVER},  // not to the end
-        {206, L"bytes 100-249/250", 100, 200, ANSWER_START_OVER},  // another length
-        {206, L"", 100, 200, ANSWER_START_OVER},
-        {416, L"bytes */200", 100, 200, ANSWER_START_OVER},
-        {206, L"bytes 0-199/200", 0, 0, ANSWER_REFUSED},        // a range nobody asked for
-        {416, L"", 0, 0, ANSWER_REFUSED},
-        {404, L"", 0, 0, ANSWER_REFUSED},
-        {404, L"", 100, 200, ANSWER_REFUSED},
-        {500, L"", 0, 0, ANSWER_REFUSED},
-        {304, L"", 0, 0, ANSWER_REFUSED},
-        {201, L"", 0, 0, ANSWER_REFUSED},
+        {200, L"", kV1, 0, 0, L"", ANSWER_WHOLE},
+        {0, L"", L"", 0, 0, L"", ANSWER_WHOLE},                           // a local file
+        {200, L"", L"ETag: \"v2\"\r\n", 100, 200, L"\"v1\"", ANSWER_WHOLE},  // ranges ignored, or another version
+        {206, L"bytes 100-199/200", kV1, 100, 200, L"\"v1\"", ANSWER_GOES_ON},
+        {206, L"bytes 100-199/200", kV1 + date, 100, 200, L"\"v1\"", ANSWER_GOES_ON},
+        {206, L"bytes 100-199/200", date, 100, 200, kDate, ANSWER_GOES_ON},  // dated, never tagged
+        {206, L"bytes 100-199/200", kV1 + std::wstring(L"Content-Encoding: Identity\r\n"), 100, 200, L"\"v1\"",
+         ANSWER_GOES_ON},
+        // Another version: a server or proxy that ignored If-Range.
+        {206, L"bytes 100-199/200", L"ETag: \"v2\"\r\n", 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", L"ETag: \"V1\"\r\n", 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", L"ETag: W/\"v1\"\r\n", 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", date, 100, 200, L"\"v1\"", ANSWER_START_OVER},  // an ETag was sent
+        {206, L"bytes 100-199/200", kV1 + date, 100, 200, kDate, ANSWER_START_OVER},  // tagged now
+        {206, L"bytes 100-199/200", L"Last-Modified: Tue, 09 Dec 2025 10:00:01 GMT\r\n", 100, 200, kDate,
+         ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", L"Last-Modified: Tue, 09 Dec 2025 10:00:00 GMT+0100\r\n", 100, 200, kDate,
+         ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", L"", 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", kV1, 100, 200, L"", ANSWER_START_OVER},  // nothing sent, nothing matches
+        {206, L"bytes 100-199/200", L"ETag: \"\"\r\n", 100, 200, L"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", L"Last-Modified:\r\n", 100, 200, L"", ANSWER_START_OVER},
+        // The version's bytes, not a coding of them.
+        {206, L"bytes 100-199/200", kV1 + std::wstring(L"Content-Encoding: gzip\r\n"), 100, 200, L"\"v1\"",
+         ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", kV1 + std::wstring(L"Content-Encoding: identity, gzip\r\n"), 100, 200,
+         L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-199/200", kV1 + std::wstring(L"Content-Encoding:\r\n"), 100, 200, L"\"v1\"",
+         ANSWER_START_OVER},
+        {206, L"bytes 101-199/200", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},  // not where the file stops
+        {206, L"bytes 99-199/200", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 100-198/200", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},  // not to the end
+        {206, L"bytes 100-249/250", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},  // another length
+        {206, L"", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {416, L"bytes */200", kV1, 100, 200, L"\"v1\"", ANSWER_START_OVER},
+        {206, L"bytes 0-199/200", kV1, 0, 0, L"", ANSWER_REFUSED},        // a range nobody asked for
+        {416, L"", L"", 0, 0, L"", ANSWER_REFUSED},
+        {404, L"", L"", 0, 0, L"", ANSWER_REFUSED},
+        {404, L"", kV1, 100, 200, L"\"v1\"", ANSWER_REFUSED},
+        {500, L"", L"", 0, 0, L"", ANSWER_REFUSED},
+        {304, L"", L"", 0, 0, L"", ANSWER_REFUSED},
+        {201, L"", L"", 0, 0, L"", ANSWER_REFUSED},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.use, JudgeAnswer(c.status, c.range, c.resumeAt, c.total)) << c.status << " " << c.range;
+    for (const auto& c : cases) {
+        const std::wstring head = L"HTTP/1.1 " + std::to_wstring(c.status) + L" x\r\n" +
+                                  (c.range[0] ? L"Content-Range: " + std::wstring(c.range) + L"\r\n" : L"") +
+                                  c.version + L"Content-Length: 100\r\n\r\n";
+        EXPECT_EQ(c.use, JudgeAnswer(c.status, head.c_str(), c.resumeAt, c.total, c.validator))
+            << c.status << " " << c.range << " " << c.version.size() << " " << c.validator;
+    }
 }
 
 TEST(SetupPins, ReadsADigestOfSixtyFourHexDigitsAndADecimalSize)

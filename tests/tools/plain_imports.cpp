@@ -1,4 +1,5 @@
-// Imports, the usual way, the DLLs that the installer delay-loads. Started
+// Imports, the usual way, the DLLs that the installer delay-loads or loads
+// first from the system folder (secur32, crypt32, for TLS). Started
 // from a folder with planted copies of them, it shows that Wine would load
 // those copies for a program that does not guard against them.
 #include <windows.h>
@@ -7,6 +8,8 @@
 #include <urlmon.h>
 #include <wininet.h>
 #include <wintrust.h>
+#define SECURITY_WIN32
+#include <security.h>
 
 int main()
 {
@@ -16,5 +19,7 @@ int main()
     WinVerifyTrust(nullptr, nullptr, nullptr);
     CreateAsyncBindCtx(0, nullptr, nullptr, nullptr);
     InternetGetConnectedState(nullptr, 0);
+    InitSecurityInterfaceW();
+    CertCloseStore(nullptr, 0);
     return 0;
 }

@@ -74,6 +74,12 @@ TEST(DllSearch, NamesNextToTheExeAreNotFoundOnceRestricted)
     EXPECT_EQ(nullptr, byName) << ModulePath(byName);
     if (byName)
         FreeLibrary(byName);
+    // What the system's TLS stack loads by name is already there, from the system folder.
+    for (const char* name : {"secur32.dll", "crypt32.dll"}) {
+        const HMODULE loaded = GetModuleHandleA(name);
+        ASSERT_NE(nullptr, loaded) << name;
+        EXPECT_STRCASEEQ(SystemFolder().c_str(), Folder(ModulePath(loaded)).c_str()) << name;
+    }
 }
 
 TEST(DllSearch, DelayLoadsComeFromTheSystemFolder)

@@ -1,6 +1,10 @@
 #include "app/InstallerApp.h"
 #include "app/MessageTables.h"
 #include "app/UpdateManifest.h"
+#include "install/DownloadCallback.h"
+#include "install/InstallStatus.h"
+#include "install/Installation.h"
+#include "system/Launch.h"
 #include "tests/windows/WholeFile.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +48,126 @@ TEST(InstallerApp, HoldsTheMutexUntilExitInstance)
     EXPECT_EQ(0, app.ExitInstance());
     EXPECT_EQ(nullptr, app.m_hMutex.Get());
     EXPECT_FALSE(MutexExists());
+}
+
+// While it lives, this exe's import of `function` from `dll` is `replacement`:
+// the product's code in this exe calls it through that entry.
+class CImportReplaced {
+public:
+    CImportReplaced(const char* dll, const char* function, const void* replacement)
+    {
+        BYTE* const base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+        const LONG headers = reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew;
+        const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + headers);
+        const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); entry->Name; ++entry) {
+            if (_stricmp(reinterpret_cast<char*>(base + entry->Name), dll) != 0)
+                continue;
+            auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+            auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+            for (; name->u1.AddressOfData; ++name, ++slot) {
+                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                    strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) == 0)
+                    m_slot = &slot->u1.Function;
+            }
+        }
+        if (m_slot) {
+            m_original = *m_slot;
+            Write(reinterpret_cast<ULONG_PTR>(replacement));
+        }
+    }
+    ~CImportReplaced()
+    {
+        if (m_slot)
+            Write(m_original);
+    }
+    bool IsReplaced() const { return m_slot != nullptr; }
+
+private:
+    void Write(ULONG_PTR value)
+    {
+        DWORD protection = 0;
+        VirtualProtect(m_slot, sizeof(*m_slot), PAGE_READWRITE, &protection);
+        *m_slot = value;
+        VirtualProtect(m_slot, sizeof(*m_slot), protection, &protection);
+    }
+
+    decltype(IMAGE_THUNK_DATA::u1.Function)* m_slot = nullptr;
+    ULONG_PTR m_original = 0;
+};
+
+// _beginthreadex when the system has no thread to give.
+uintptr_t __cdecl NoThread(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned, unsigned*)
+{
+    return 0;
+}
+
+volatile LONG g_lastStatus = -1;
+
+LRESULT CALLBACK RecordStatus(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INSTALL_STATUS)
+        InterlockedExchange(&g_lastStatus, static_cast<LONG>(wParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+unsigned __stdcall AwaitSetupEndThread(void*)
+{
+    AwaitSetupEnd();
+    return 0;
+}
+
+// A runner that cannot be started leaves no setup for the end of the process
+// to wait for: it must not wait for whatever worker holds the workers' lock
+// (here a download, held up in its first report to a window whose thread
+// does not read its messages yet, as a stalled download holds it up).
+TEST(Installation, EndDoesNotWaitForAWorkerWhenTheRunnerCouldNotStart)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordStatus;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "InstallationTestDialog";
+    RegisterClassA(&windowClass);
+    const HWND dialog = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, dialog);
+    wchar_t folder[MAX_PATH] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    SetupDownloadJob download = {dialog, nullptr, L"file:///C:/no-such-setup.exe", {}, nullptr, {}};
+    lstrcpynW(download.szSetupPath, (std::wstring(folder) + L"end-test-setup.exe").c_str(), kTempPathSize);
+    g_bCancel = 0;
+    ASSERT_TRUE(StartSetupDownload(download));
+    const DWORD started = GetTickCount();
+    while (!HIWORD(GetQueueStatus(QS_SENDMESSAGE)) && GetTickCount() - started < 10000)
+        Sleep(10);
+    EXPECT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE))) << "the download worker never reported";
+
+    CUniqueFile verified(CreateFileW(download.szSetupPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    bool ran = true;
+    {
+        const CImportReplaced noThreads("msvcrt.dll", "_beginthreadex", reinterpret_cast<const void*>(NoThread));
+        EXPECT_TRUE(noThreads.IsReplaced());
+        ran = noThreads.IsReplaced() && StartSetupRun(dialog, verified, download.szSetupPath);
+    }
+    EXPECT_FALSE(ran) << "a thread could be started";
+    EXPECT_TRUE(verified.IsValid()) << "the file stays the caller's";
+    const CUniqueHandle end = StartThread(AwaitSetupEndThread, nullptr);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(end.Get(), 5000)) << "the end waits for the download worker";
+
+    // The download worker ends at its next look once the user has left.
+    InterlockedExchange(&g_bCancel, 1);
+    while (g_lastStatus != STATUS_DOWNLOAD_FAILED && g_lastStatus != STATUS_DOWNLOAD_DONE &&
+           GetTickCount() - started < 60000) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(end.Get(), 10000));
+    verified.Reset();
+    DeleteFileW(download.szSetupPath);
+    DestroyWindow(dialog);
+    g_bCancel = 0;
 }
 
 std::string Ansi(const std::wstring& text)
