@@ -14,7 +14,7 @@
 #include "system/TempPath.h"
 #include "ui/InstallDlg.h"
 
-const char kSingleInstanceMutexName[] = "qxauto_mrv_corvane_single_instance";
+const wchar_t kSingleInstanceMutexName[] = L"qxauto_mrv_corvane_single_instance";
 
 CInstallerApp theApp;
 
@@ -54,7 +54,7 @@ BOOL CInstallerApp::InitInstance()
 
     // The mutex's existence alone marks a running installer; a failed
     // creation only loses the guard.
-    m_hMutex.Reset(CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName));
+    m_hMutex.Reset(CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName));
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         LogLine("another copy of the installer runs: this one ends");
         m_hMutex.Reset();

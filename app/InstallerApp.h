@@ -24,4 +24,4 @@ public:
 extern CInstallerApp theApp;
 
 // Marks a running installer; only its existence counts.
-extern const char kSingleInstanceMutexName[];
+extern const wchar_t kSingleInstanceMutexName[];

@@ -3,9 +3,11 @@
 #include <cstdint>
 
 // What the manifest may pin of the setup, beyond its address: the file's
-// SHA-256 and its size. A signature proves only the publisher; the pin
-// names the one file. No Windows here, so the parsing is tested natively.
+// SHA-256 and its size, and the version it offers, below which the setup's
+// own must not be. A signature proves only the publisher; the pin names the
+// one file. No Windows here, so the parsing is tested natively.
 struct SetupPins {
+    char offeredVersion[32];   // as the manifest gives it; empty unless read
     bool hasSha256;
     bool sha256Malformed;      // the value was there but is no digest: nothing can match it
     uint8_t sha256[32];

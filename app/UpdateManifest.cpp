@@ -100,14 +100,9 @@ bool ReadUpdateManifest(const wchar_t* path, const FileIdentity& written, char (
     // is still the file the download wrote: nothing can change, rename or
     // replace it meanwhile. The profile reader reads files on read-only
     // media, which no handle may open to write, so it opens them to read.
-    const CUniqueFile held = OpenWrittenFile(path, written);
-    if (!held.IsValid()) {
-        LogLine("manifest refused: %hs, error %lu",
-                GetLastError() == ERROR_FILE_INVALID ? "the file at its path is not the one downloaded"
-                                                     : "it cannot be held open",
-                GetLastError());
+    const CUniqueFile held = OpenWrittenFile(path, written, "manifest");
+    if (!held.IsValid())
         return false;
-    }
     // An error page saved in its place (a 404, a proxy's refusal) has neither value.
     if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {
         LogLine("manifest refused: no [version] version value");
@@ -126,6 +121,7 @@ bool ReadUpdateManifest(const wchar_t* path, const FileIdentity& written, char (
     ReadManifestValue(path, L"download", L"sha256", sha256, sizeof(sha256));
     ReadManifestValue(path, L"download", L"size", size, sizeof(size));
     ParseSetupPins(sha256, size, pins);
+    lstrcpynA(pins.offeredVersion, version, sizeof(pins.offeredVersion));
     if (pins.hasSha256 || pins.hasSize)
         LogLine("manifest pins the setup: sha256 \"%hs\", size \"%hs\"", sha256, size);
 

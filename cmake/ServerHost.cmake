@@ -29,4 +29,11 @@ if(INSTALLER_SETUP_PUBLISHER MATCHES "[^ -~]")
         "printable ASCII, which the installer would not match on customers' systems. Give the name in plain ASCII.")
 endif()
 
+# Optional, with a pinned publisher: the version the installer is released
+# with. It never installs a setup older than that, whatever a manifest offers.
+set(INSTALLER_VERSION_FLOOR "" CACHE STRING "The release's version, a.b.c.d, below which no setup installs (empty: none)")
+if(NOT INSTALLER_VERSION_FLOOR MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+)?$")
+    message(FATAL_ERROR "INSTALLER_VERSION_FLOOR='${INSTALLER_VERSION_FLOOR}' is not four numbers with dots (1.4.14.816).")
+endif()
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallerConfig.h.in ${CMAKE_BINARY_DIR}/generated/InstallerConfig.h @ONLY)

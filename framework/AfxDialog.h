@@ -13,7 +13,7 @@ public:
     void SetWindowText(const wchar_t* text) { ::SetWindowTextW(m_hWnd, text); }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
-        return ::SendMessageA(m_hWnd, message, wParam, lParam);
+        return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
 
     HWND m_hWnd;

@@ -33,9 +33,9 @@ int CWinApp::Run()
 {
     MSG msg;
     BOOL got;
-    while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     if (got == 0)
         m_nQuitCode = static_cast<int>(msg.wParam);

@@ -10,7 +10,7 @@ const AFX_MSGMAP_ENTRY kEmptyMessageMap[] = {
 
 HWND TopLevelOf(HWND window)
 {
-    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+    while (window && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
         window = GetParent(window);
     return window;
 }
@@ -157,7 +157,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         const BOOL focusDefault = dialog->OnInitDialog();
         RECT after;
         GetWindowRect(window, &after);
-        if (before.left == after.left && before.top == after.top && !(GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
+        if (before.left == after.left && before.top == after.top && !(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
             CenterDialog(window);
         return focusDefault;
     }

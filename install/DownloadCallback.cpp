@@ -313,7 +313,7 @@ STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, UL
     const int32_t percent = ProgressPercent(start + progress, whole);
     if (percent != m_nShownPercent) {
         m_nShownPercent = percent;
-        SendMessageA(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+        SendMessageW(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
     }
     return S_OK;
 }

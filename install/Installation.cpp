@@ -43,7 +43,7 @@ volatile LONG g_bSetupDownloaded = 0;
 
 void SendStatus(HWND dialog, InstallStatus status)
 {
-    SendMessageA(dialog, WM_INSTALL_STATUS, status, 0);
+    SendMessageW(dialog, WM_INSTALL_STATUS, status, 0);
 }
 
 bool HasUserLeft()
@@ -99,16 +99,17 @@ unsigned __stdcall DownloadSetup(void* handedJob)
     const BodyBound bound = job.pins.hasSize ? BodyBound{job.pins.size, true} : kAnyLength;
     HRESULT result = callback.Get()->Download(job.szUrl, job.szSetupPath, g_pPartialSetup, bound, digest);
     // How the download began and how it ended, as the support desk reads them.
-    static const char* const kEndings[] = {"", ", aborted after 30 s without data", ", ended early at %lu of %lu",
-                                           ", answer refused", ", over the manifest's size %lu",
-                                           ", 4 GiB or more announced"};
+    static const wchar_t* const kEndings[] = {L"", L", aborted after 30 s without data", L", ended early at %lu of %lu",
+                                              L", answer refused", L", over the manifest's size %lu",
+                                              L", 4 GiB or more announced"};
     static_assert(sizeof(kEndings) / sizeof(kEndings[0]) == END_UNCOUNTABLE + 1, "one ending per end, in its order");
     const DownloadEnd end = download.End();
-    char began[48];
-    char ending[64];
-    wsprintfA(began, download.ResumedAt() ? "resumed at %lu of %lu" : "whole", download.ResumedAt(), download.Total());
-    wsprintfA(ending, kEndings[end], end == END_OVER_SIZE ? job.pins.size : download.Received(), download.Total());
-    LogLine("setup download from %s: %hs, result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%hs", job.szUrl,
+    wchar_t began[48];
+    wchar_t ending[64];
+    wsprintfW(began, download.ResumedAt() ? L"resumed at %lu of %lu" : L"whole", download.ResumedAt(),
+              download.Total());
+    wsprintfW(ending, kEndings[end], end == END_OVER_SIZE ? job.pins.size : download.Received(), download.Total());
+    LogLine("setup download from %s: %s, result 0x%08lx, HTTP status %lu, %lu bytes in %lu ms%s", job.szUrl,
             began, result, download.HttpStatus(), download.BytesWritten(), GetTickCount() - started, ending);
     if (SUCCEEDED(result)) {
         g_downloadedSetup.hashed = digest && digest->Finish(g_downloadedSetup.sha256);
@@ -165,15 +166,11 @@ HoldOutcome HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins, C
     // Held from before the check until the setup has ended: others may read
     // it, but nobody can write, delete or rename it, so the bytes that were
     // verified are the bytes that run.
-    CUniqueFile setup = OpenWrittenFile(setupPath, g_downloadedSetup.identity);
-    if (!setup.IsValid()) {
-        LogLine("setup refused: %hs, error %lu",
-                GetLastError() == ERROR_FILE_INVALID ? "the file at its path is not the one downloaded"
-                                                     : "it cannot be held open",
-                GetLastError());
+    CUniqueFile setup = OpenWrittenFile(setupPath, g_downloadedSetup.identity, "setup");
+    if (!setup.IsValid())
         return HOLD_NOT_DOWNLOADED;
-    }
-    if (!MatchesPinnedDigest(pins) || !VerifySetupSignature(setupPath, setup.Get()))
+    if (!MatchesPinnedDigest(pins) || !VerifySetupSignature(setupPath, setup.Get()) ||
+        !IsCurrentSetup(setupPath, pins.offeredVersion))
         return HOLD_REFUSED;
     held = static_cast<CUniqueFile&&>(setup);
     return HOLD_VERIFIED;

@@ -40,15 +40,17 @@ bool StartSetupDownload(const SetupDownloadJob& job);
 enum HoldOutcome {
     HOLD_VERIFIED,        // held, and its digest and signature accepted
     HOLD_NOT_DOWNLOADED,  // not the file the download wrote, or it cannot be held: the download failed
-    HOLD_REFUSED,         // its digest differs from the pin (or could not be taken), or its signature is refused
+    HOLD_REFUSED,         // its digest differs from the pin (or could not be taken), its signature is
+                          // refused, or it is older than the offer
 };
 
 // Step 2, on the dialog's thread while the download worker reports
 // STATUS_DOWNLOAD_DONE: opens the downloaded setup again so that nobody can
 // change, rename or delete it while it is held, only if it is still the
 // file that download wrote, then checks the SHA-256 taken of its bytes as
-// they were written against the one `pins` may name, and the held file's
-// signature. On HOLD_VERIFIED the held file goes to `held`.
+// they were written against the one `pins` may name, the held file's
+// signature, and its own version against the offered one. On HOLD_VERIFIED
+// the held file goes to `held`.
 HoldOutcome HoldVerifiedSetup(const wchar_t* setupPath, const SetupPins& pins, CUniqueFile& held);
 
 // Step 3: starts the worker that runs the held setup silently and elevated,

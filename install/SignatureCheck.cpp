@@ -1,6 +1,8 @@
 #include "install/SignatureCheck.h"
 
+#include "app/VersionCompare.h"
 #include "framework/AfxHandle.h"
+#include "system/FileVersion.h"
 #include "system/OsVersion.h"
 #include "system/RunLog.h"
 #include "install/SignatureVerdict.h"
@@ -9,7 +11,9 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
-// The build names the publisher, INSTALLER_SETUP_PUBLISHER ("" for any).
+// The build names the publisher, INSTALLER_SETUP_PUBLISHER ("" for any),
+// and the version it was released with, INSTALLER_VERSION_FLOOR ("" for
+// none).
 
 namespace {
 
@@ -107,4 +111,30 @@ bool VerifySetupSignature(const wchar_t* path, HANDLE file)
     const bool pinned = IsPublisherAccepted(INSTALLER_SETUP_PUBLISHER, signer);
     LogLine("signer \"%hs\" against the pinned publisher: %hs", signer, pinned ? "accepted" : "refused");
     return pinned;
+}
+
+bool IsCurrentSetup(const wchar_t* path, const char* offeredVersion)
+{
+    const bool pinned = INSTALLER_SETUP_PUBLISHER[0] != '\0';
+    uint32_t high = 0, low = 0;
+    if (!ReadFileVersion(path, high, low)) {
+        LogLine(pinned ? "setup refused: it has no version block"
+                       : "setup has no version block: accepted, as no publisher is pinned");
+        return !pinned;
+    }
+    char version[24];
+    FormatFileVersion(high, low, version);
+    // A signature proves who made a setup, not that it is current: an older
+    // one of the same publisher, with a flaw since mended, is refused.
+    if (!IsAtLeastVersion(version, offeredVersion)) {
+        LogLine("setup refused: its version %hs is older than the offered %hs", version, offeredVersion);
+        return false;
+    }
+    if (INSTALLER_VERSION_FLOOR[0] && !IsAtLeastVersion(version, INSTALLER_VERSION_FLOOR)) {
+        LogLine("setup refused: its version %hs is older than this installer's own %hs", version,
+                INSTALLER_VERSION_FLOOR);
+        return false;
+    }
+    LogLine("setup version %hs, offered %hs", version, offeredVersion);
+    return true;
 }

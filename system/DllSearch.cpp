@@ -22,7 +22,7 @@ typedef BOOL(WINAPI* FindActCtxSectionStringFn)(DWORD, const GUID*, ULONG, LPCST
 // time: Windows 2000 has no activation contexts.
 bool BoundByManifest(const char* name)
 {
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const FindActCtxSectionStringFn find =
         kernel ? LookUp<FindActCtxSectionStringFn>(kernel, "FindActCtxSectionStringA") : nullptr;
     ACTCTX_SECTION_KEYED_DATA found = {};
@@ -62,7 +62,7 @@ void RestrictSearch()
 {
     // Looked up at run time: Windows before 8 (without its update) and 2000
     // have neither function, and must still start.
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (!kernel)
         return;
     const SetDefaultDllDirectoriesFn setDefault =

@@ -1,6 +1,7 @@
 #include "system/TempPath.h"
 
 #include "system/ModuleLookUp.h"
+#include "system/RunLog.h"
 
 #include <windows.h>
 #include <sddl.h>
@@ -16,7 +17,7 @@ typedef DWORD(WINAPI* GetTempPathFn)(DWORD, LPWSTR);
 // newer systems have it, so it is looked up.
 GetTempPathFn TempPathFunction()
 {
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const GetTempPathFn newer = kernel ? LookUp<GetTempPathFn>(kernel, "GetTempPath2W") : nullptr;
     return newer ? newer : GetTempPathW;
 }
@@ -118,7 +119,7 @@ bool ReadFileIdentity(HANDLE file, FileIdentity& identity)
     return true;
 }
 
-CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written)
+CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written, const char* what)
 {
     // Read sharing only: others may open it to read or run it (Windows'
     // loader maps a program's file with read access, and a setup reads
@@ -144,5 +145,11 @@ CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written)
         file.Reset();
         SetLastError(ERROR_FILE_INVALID);
     }
+    const DWORD error = GetLastError();
+    if (!file.IsValid())
+        LogLine("%hs refused: %hs, error %lu", what,
+                error == ERROR_FILE_INVALID ? "the file at its path is not the one downloaded" : "it cannot be held open",
+                error);
+    SetLastError(error);
     return file;
 }

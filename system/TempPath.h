@@ -55,5 +55,6 @@ bool ReadFileIdentity(HANDLE file, FileIdentity& identity);
 // only if it is still the file of identity `written`, of one link. A file
 // that others hold open for a moment (a virus scanner) is waited for a
 // little. None, with the last error set (ERROR_FILE_INVALID when another
-// file stands at the name), when any of it fails.
-CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written);
+// file stands at the name), when any of it fails; the log then says why,
+// naming the file as `what` ("manifest", "setup").
+CUniqueFile OpenWrittenFile(const wchar_t* path, const FileIdentity& written, const char* what);

@@ -54,7 +54,7 @@ const AFX_MSGMAP_ENTRY CInstallDlg::kMessageMap[] = {
 
 CInstallDlg::CInstallDlg(const MessageSet& texts, const char* downloadUrl, const wchar_t* setupPath, CWnd* parent)
     : CDialog(IDD_INSTALL_DIALOG, parent), m_setupPins(), m_pfnPathFileExists(nullptr), m_strUrl(downloadUrl),
-      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
+      m_hIcon(LoadIconA(GetModuleHandleW(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))), m_texts(texts),
       m_rcStatusArea()
 {
     lstrcpynW(m_szSetupPath, setupPath, kTempPathSize);
@@ -96,7 +96,7 @@ BOOL CInstallDlg::OnInitDialog()
     SetTopmost(true);
 
     m_hUser32.Reset(LoadLibraryA("USER32.dll"));
-    SetWindowLongA(m_hWnd, GWL_EXSTYLE, GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetWindowLongW(m_hWnd, GWL_EXSTYLE, GetWindowLongW(m_hWnd, GWL_EXSTYLE) | WS_EX_LAYERED);
     SetLayeredAttributes(m_hWnd, 0, 255, LWA_ALPHA);
 
     m_hShlwapi.Reset(LoadLibraryA("shlwapi.dll"));

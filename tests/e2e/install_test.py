@@ -561,6 +561,35 @@ def pin_rejects_another_publisher():
         exit_dialog(w, installer)
 
 
+def setup_version(installer, setup, offered, outcome, logged):
+    """A setup whose own version (its version block's) is `setup`'s, under a
+    manifest that offers `offered` over an installed 1.4.14.815 (or none, for
+    an offer below it): the outcome, and a log line that holds `logged`."""
+    installed = "1.4.14.815" if [int(n) for n in offered.split(".")] > [1, 4, 14, 815] else None
+    with World(installer=installer, setup=setup, installed=installed, manifest_text=world.manifest(version=offered)) as w:
+        dialog = open_dialog(w)
+        w.wait_status(EN[outcome])
+        assert [line for line in w.run_log() if logged in line], (logged, w.run_log()[-5:])
+        assert len(w.setup_runs()) == (outcome == "installed"), w.setup_runs()
+        exit_dialog(w, dialog)
+
+
+for _name, _installer, _setup, _offered, _outcome, _logged in (
+        ("an_older_signed_setup_under_a_higher_offer_is_refused", world.INSTALLER, "signed-1.4.14.700", "1.4.14.816",
+         "verify_failed", "setup refused: its version 1.4.14.700 is older than the offered 1.4.14.816"),
+        ("a_setup_of_exactly_the_offered_version_installs", world.INSTALLER, "signed-1.4.14.816", "1.4.14.816",
+         "installed", "setup version 1.4.14.816, offered 1.4.14.816"),
+        ("without_a_version_block_installs_where_no_publisher_is_pinned", world.INSTALLER, "signed-unversioned",
+         "1.4.14.816", "installed", "setup has no version block: accepted"),
+        ("without_a_version_block_is_refused_where_the_publisher_is_pinned", world.PINNED_INSTALLER,
+         "signed-unversioned", "1.4.14.816", "verify_failed", "setup refused: it has no version block"),
+        ("below_the_floor_is_refused_whatever_the_offer", world.PINNED_INSTALLER, "signed-1.4.14.700", "1.4.14.700",
+         "verify_failed", "setup refused: its version 1.4.14.700 is older than this installer's own 1.4.14.815")):
+    SCENARIOS["setup_version_" + _name] = \
+        lambda installer=_installer, setup=_setup, offered=_offered, outcome=_outcome, logged=_logged: \
+        setup_version(installer, setup, offered, outcome, logged)
+
+
 def race_swapper(mode, **settings):
     # The racer's program is the fake assistant, which leaves runs.txt beside
     # itself, in the temporary folder, if it is ever started. A setup raced

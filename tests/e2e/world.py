@@ -146,6 +146,11 @@ def prepare_setups():
     add_setup("unsigned", plain)
     add_setup("signed", plain, "codesign")
     add_setup("other-signer", plain, "other-codesign")
+    # Setups of the publisher's of other versions than the one the manifests
+    # offer by default, and one without a version block.
+    for version in ("1.4.14.700", "1.4.14.816"):
+        add_setup("signed-" + version, plain, "codesign", version)
+    add_setup("signed-unversioned", os.path.join(TOOLS, "fake_setup_unversioned.exe"), "codesign")
     # A program of the publisher's that is no setup: it leaves runs.txt in
     # the temporary folder whenever it is started.
     add_setup("signed-assistant", os.path.join(TOOLS, "fake_assistant.exe"), "codesign")

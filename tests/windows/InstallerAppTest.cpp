@@ -15,7 +15,7 @@ namespace {
 
 bool MutexExists()
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, kSingleInstanceMutexName);
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kSingleInstanceMutexName);
     if (!mutex)
         return false;
     CloseHandle(mutex);
@@ -24,7 +24,7 @@ bool MutexExists()
 
 TEST(InstallerApp, SecondInstanceEndsBeforeFillingTheTexts)
 {
-    HANDLE first = CreateMutexA(nullptr, FALSE, kSingleInstanceMutexName);
+    HANDLE first = CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName);
     ASSERT_NE(nullptr, first);
 
     CInstallerApp second;

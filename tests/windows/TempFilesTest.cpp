@@ -127,7 +127,7 @@ TEST(TempPath, OpensAgainOnlyTheFileItWrote)
         ASSERT_TRUE(own.IsValid() && ReadFileIdentity(own.Get(), written)) << GetLastError();
     }
     {
-        const CUniqueFile held = OpenWrittenFile(name.c_str(), written);
+        const CUniqueFile held = OpenWrittenFile(name.c_str(), written, "test file");
         ASSERT_TRUE(held.IsValid()) << GetLastError();
         const CUniqueFile writer(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
                                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -135,17 +135,17 @@ TEST(TempPath, OpensAgainOnlyTheFileItWrote)
         EXPECT_FALSE(MoveFileExW(name.c_str(), link.c_str(), 0)) << "the held file can be renamed";
     }
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), name.c_str(), nullptr)) << GetLastError();
-    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "a file of two links";
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written, "test file").IsValid()) << "a file of two links";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_INVALID), GetLastError());
     ASSERT_TRUE(DeleteFileW(name.c_str()));
     WriteWholeFile(name, "");
-    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "another file at the name";
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written, "test file").IsValid()) << "another file at the name";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_INVALID), GetLastError());
     ASSERT_TRUE(DeleteFileW(name.c_str()));
-    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written).IsValid()) << "no file at the name";
+    EXPECT_FALSE(OpenWrittenFile(name.c_str(), written, "test file").IsValid()) << "no file at the name";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     ASSERT_TRUE(MoveFileExW(link.c_str(), name.c_str(), 0));
-    EXPECT_TRUE(OpenWrittenFile(name.c_str(), written).IsValid()) << "the written file, renamed back";
+    EXPECT_TRUE(OpenWrittenFile(name.c_str(), written, "test file").IsValid()) << "the written file, renamed back";
     DeleteFileW(name.c_str());
 }
 
