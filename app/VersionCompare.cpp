@@ -36,9 +36,9 @@ int32_t ReadNumber(const char* begin, const char* end)
     return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
-// Appends `value` as printf's "%04ld" prints it: at least four characters,
-// zero-padded after the sign.
-char* AppendPadded(char* out, int32_t value)
+// Appends `value` as printf's "%0*ld" prints it with `width`: at least
+// `width` characters, zero-padded after the sign.
+char* AppendPadded(char* out, int32_t value, int width)
 {
     char digits[12];
     int count = 0;
@@ -49,10 +49,10 @@ char* AppendPadded(char* out, int32_t value)
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    const int width = value < 0 ? count + 1 : count;
+    const int printed = value < 0 ? count + 1 : count;
     if (value < 0)
         *out++ = '-';
-    for (int pad = width; pad < 4; ++pad)
+    for (int pad = printed; pad < width; ++pad)
         *out++ = '0';
     while (count > 0)
         *out++ = digits[--count];
@@ -86,6 +86,26 @@ VersionFields SplitVersion(const char* text)
     return fields;
 }
 
+// Reads `text` into `fields` as the comparison reads it; false when it
+// cannot be compared.
+bool ReadComparableVersion(const char* text, VersionFields& fields)
+{
+    CString normalized;
+    if (!NormalizeVersion(text, normalized) || normalized.GetLength() > kMaxComparableLength)
+        return false;
+    fields = SplitVersion(normalized);
+    return true;
+}
+
+int32_t CompareFields(const VersionFields& a, const VersionFields& b)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (a.value[i] != b.value[i])
+            return a.value[i] > b.value[i] ? 1 : -1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool NormalizeVersion(const char* text, CString& out)
@@ -117,7 +137,7 @@ bool NormalizeVersion(const char* text, CString& out)
     for (int i = 0; i < 4; ++i) {
         if (i > 0)
             *p++ = '.';
-        p = AppendPadded(p, fields[i]);
+        p = AppendPadded(p, fields[i], 4);
     }
     *p = '\0';
     out = buffer;
@@ -126,20 +146,35 @@ bool NormalizeVersion(const char* text, CString& out)
 
 int32_t CompareVersions(const char* first, const char* second)
 {
-    CString normalizedFirst;
-    if (!NormalizeVersion(first, normalizedFirst))
+    VersionFields a;
+    VersionFields b;
+    if (!ReadComparableVersion(first, a) || !ReadComparableVersion(second, b))
         return 0;
-    CString normalizedSecond;
-    if (!NormalizeVersion(second, normalizedSecond))
-        return 0;
-    if (normalizedFirst.GetLength() > kMaxComparableLength || normalizedSecond.GetLength() > kMaxComparableLength)
-        return 0;
+    return CompareFields(a, b);
+}
 
-    const VersionFields a = SplitVersion(normalizedFirst);
-    const VersionFields b = SplitVersion(normalizedSecond);
+bool IsComparableVersion(const char* text)
+{
+    VersionFields fields;
+    return ReadComparableVersion(text, fields);
+}
+
+bool IsAtLeastVersion(const char* version, const char* floor)
+{
+    VersionFields a;
+    VersionFields b;
+    return ReadComparableVersion(version, a) && ReadComparableVersion(floor, b) && CompareFields(a, b) >= 0;
+}
+
+void FormatFileVersion(uint32_t high, uint32_t low, char (&text)[24])
+{
+    // Four numbers of at most five digits, three dots and the terminator.
+    const uint32_t fields[4] = {high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF};
+    char* p = text;
     for (int i = 0; i < 4; ++i) {
-        if (a.value[i] != b.value[i])
-            return a.value[i] > b.value[i] ? 1 : -1;
+        if (i > 0)
+            *p++ = '.';
+        p = AppendPadded(p, static_cast<int32_t>(fields[i]), 1);
     }
-    return 0;
+    *p = '\0';
 }

@@ -82,6 +82,64 @@ TEST(CompareVersions, SaturatesPiecesBeyondThirtyTwoBits)
         EXPECT_EQ(c.expected, CompareVersions(c.first, c.second)) << c.first << " against " << c.second;
 }
 
+TEST(IsAtLeastVersion, TakesEqualOrNewerAndCountsTheUncomparableAsOlder)
+{
+    const struct {
+        const char* version;
+        const char* floor;
+        bool atLeast;
+        bool versionComparable;
+    } cases[] = {
+        {"1.4.14.816", "1.4.14.816", true, true},
+        {"1.4.14.817", "1.4.14.816", true, true},
+        {"1.4.15.0", "1.4.14.999", true, true},
+        {"1.5.0.0", "1.4.99.99", true, true},
+        {"2.0.0.0", "1.9.9.9", true, true},
+        {"1.4.14.815", "1.4.14.816", false, true},
+        {"1.4.13.999", "1.4.14.0", false, true},
+        {"1.3.99.99", "1.4.0.0", false, true},
+        {"0.9.9.9", "1.0.0.0", false, true},
+        {"14140816", "1.4.14.816", true, true},
+        {"1.4.14.815", "14140816", false, true},
+        {"1.4.14.816", "1041415", true, true},
+        {kDotted32.c_str(), "1.0.0.0", true, true},
+        {kDotted33.c_str(), "1.0.0.0", false, false},
+        {"1.0.0.0", kDotted33.c_str(), false, true},
+        {"123456789", "1.0.0.0", false, false},
+        {"1.0.0.0", "123456789", false, true},
+        {"", "0.0.0.0", false, false},
+        {"0.0.0.0", "", false, true},
+        {nullptr, "0.0.0.0", false, false},
+        {"0.0.0.0", nullptr, false, true},
+    };
+    for (const auto& c : cases) {
+        const std::string label = std::string(c.version ? c.version : "(null)") + " against " +
+                                  (c.floor ? c.floor : "(null)");
+        EXPECT_EQ(c.atLeast, IsAtLeastVersion(c.version, c.floor)) << label;
+        EXPECT_EQ(c.versionComparable, IsComparableVersion(c.version)) << label;
+    }
+}
+
+TEST(FormatFileVersion, WritesTheFourSixteenBitNumbersDotted)
+{
+    const struct {
+        uint32_t high;
+        uint32_t low;
+        const char* text;
+    } cases[] = {
+        {0x00010004, 0x000E0330, "1.4.14.816"},
+        {0x00000000, 0x00000000, "0.0.0.0"},
+        {0x000A0000, 0x00000010, "10.0.0.16"},
+        {0xFFFFFFFF, 0xFFFFFFFF, "65535.65535.65535.65535"},
+    };
+    for (const auto& c : cases) {
+        char text[24];
+        FormatFileVersion(c.high, c.low, text);
+        EXPECT_STREQ(c.text, text);
+        EXPECT_TRUE(IsAtLeastVersion(text, c.text)) << text;
+    }
+}
+
 struct NormalizeCase {
     const char* text;
     const char* expected;  // null: cannot be normalized
