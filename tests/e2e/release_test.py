@@ -24,7 +24,8 @@ RELEASE = os.path.join(world.SOURCE, "scripts/release")
 # The refusals and the installing case run side by side: one build folder each.
 BUILD_DIRS = {part: os.path.join(world.BUILD, "release-test-" + part) for part in ("refusals", "install")}
 PUBLISHER = "ZELK Test Publisher"
-OFFER = "1.4.14.816"
+# The version that the test world's setups name in their version blocks.
+OFFER = "1.4.14.815"
 ADDRESS = "https://localhost:8443/pweb/download/setup.exe"
 
 
@@ -67,11 +68,11 @@ def snapshot(folder):
 def installs_with_the_installer_it_built():
     with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
         offer(work, "unsigned")
-        code, output = release(work, "--publisher", PUBLISHER, "--installed", "1.4.14.815",
+        code, output = release(work, "--publisher", PUBLISHER, "--installed", "1.4.14.814",
                                "--sign-cert", certificate("codesign.pem"), "--sign-key", certificate("codesign.key"),
                                part="install")
         assert code == 0, output
-        assert "1.4.14.815 -> will install" in output, output
+        assert "1.4.14.814 -> will install" in output, output
         assert "1. pweb/download/setup.exe 2. pweb/download/da_razi_update.ini" in output, output
         out = os.path.join(work, "release")
         assert sorted(snapshot(out)) == [".", "DA_Razi.exe", "pweb", "pweb/download",
@@ -82,7 +83,7 @@ def installs_with_the_installer_it_built():
             assert f.read() == world.manifest(OFFER, ADDRESS, hashlib.sha256(published).hexdigest(),
                                               len(published)).encode(), "the manifest differs from the reference"
 
-        with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.815", setup=None) as w:
+        with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.814", setup=None) as w:
             shutil.rmtree(os.path.join(w.root, "pweb"))
             shutil.copytree(os.path.join(out, "pweb"), os.path.join(w.root, "pweb"))
             installer = open_dialog(w)
@@ -121,9 +122,15 @@ REFUSALS = [
         '"ZELK Test Publisher" (whole and exact, case included)']),
     ("unreadable_version", "signed", ("--version", "123456789"), False, [
         'release refused: the installer cannot compare the version "123456789"']),
-    ("version_not_newer", "signed", ("--installed", "1.4.14.815"), True, [
-        "1.4.14.815 -> will install", "1.4.14.816 (the manifest now in OUT) -> stays",
-        "release refused: the installer would not install 1.4.14.816 over 1 of the versions above"]),
+    ("version_not_newer", "signed", ("--installed", "1.4.14.814"), True, [
+        "1.4.14.814 -> will install", "1.4.14.815 (the manifest now in OUT) -> stays",
+        "release refused: the installer would not install 1.4.14.815 over 1 of the versions above"]),
+    ("setup_of_another_version", "signed", ("--version", "1.4.14.816"), False, [
+        "release refused: the version block of setup.exe names the file version 1.4.14.815, but --version is "
+        "1.4.14.816"]),
+    # A signed program of the publisher's that has no version block.
+    ("setup_without_a_version_block", "signed-assistant", (), False, [
+        "release refused: setup.exe has no version block with a file version"]),
     ("address_too_long", "signed", ("--host", host_for_address_of(512)), False, [
         "has 512 characters, but the installer reads at most 511 (its buffer holds 512 bytes)"]),
     # One character less passes, on to the signature check.
