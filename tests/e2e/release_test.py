@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The release command, scripts/release: a folder that it wrote, served by
-the test server, installs with the installer that it built, whose pin then
-refuses another publisher; and each refusal names what to fix and leaves
+"""The release command, scripts/release: a folder that it wrote, its manifest
+signed, served by the test server, installs with the installer that it built,
+whose pin then refuses another publisher; and each refusal names what to fix and leaves
 the output folder as it was. Prints "N releases, N as expected".
 
 Its argument picks the refusals, which end before the installer is built,
@@ -24,7 +24,8 @@ RELEASE = os.path.join(world.SOURCE, "scripts/release")
 # The refusals and the installing case run side by side: one build folder each.
 BUILD_DIRS = {part: os.path.join(world.BUILD, "release-test-" + part) for part in ("refusals", "install")}
 PUBLISHER = "ZELK Test Publisher"
-OFFER = "1.4.14.816"
+# The version that the test world's setups name in their version blocks.
+OFFER = "1.4.14.815"
 ADDRESS = "https://localhost:8443/pweb/download/setup.exe"
 
 
@@ -35,6 +36,20 @@ def certificate(name):
 def host_for_address_of(length):
     """A host name that makes the setup's address `length` characters long."""
     return "h" * (length - len(ADDRESS.replace("localhost", "")) - len(".example.com")) + ".example.com"
+
+
+def manifest_signature_verifies(signed, signature, certificate):
+    """Whether `signature` (bytes) is an RSA signature of `signed` by the key
+    of `certificate`, as openssl finds it apart from the release's own check."""
+    with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as folder:
+        key, signature_file = os.path.join(folder, "key.pem"), os.path.join(folder, "signature")
+        with open(key, "wb") as f:
+            f.write(subprocess.run(["openssl", "x509", "-pubkey", "-noout", "-in", certificate],
+                                   stdout=subprocess.PIPE, check=True).stdout)
+        with open(signature_file, "wb") as f:
+            f.write(signature)
+        return subprocess.run(["openssl", "dgst", "-sha256", "-verify", key, "-signature", signature_file],
+                              input=signed, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
 
 
 def offer(work, setup):
@@ -67,11 +82,11 @@ def snapshot(folder):
 def installs_with_the_installer_it_built():
     with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
         offer(work, "unsigned")
-        code, output = release(work, "--publisher", PUBLISHER, "--installed", "1.4.14.815",
+        code, output = release(work, "--publisher", PUBLISHER, "--installed", "1.4.14.814",
                                "--sign-cert", certificate("codesign.pem"), "--sign-key", certificate("codesign.key"),
                                part="install")
         assert code == 0, output
-        assert "1.4.14.815 -> will install" in output, output
+        assert "1.4.14.814 -> will install" in output, output
         assert "1. pweb/download/setup.exe 2. pweb/download/da_razi_update.ini" in output, output
         out = os.path.join(work, "release")
         assert sorted(snapshot(out)) == [".", "DA_Razi.exe", "pweb", "pweb/download",
@@ -79,10 +94,14 @@ def installs_with_the_installer_it_built():
         with open(os.path.join(out, "pweb/download/setup.exe"), "rb") as f:
             published = f.read()
         with open(os.path.join(out, "pweb/download/da_razi_update.ini"), "rb") as f:
-            assert f.read() == world.manifest(OFFER, ADDRESS, hashlib.sha256(published).hexdigest(),
-                                              len(published)).encode(), "the manifest differs from the reference"
+            signed, _, signature = f.read().partition(SIGNATURE_START)
+        assert signed == world.manifest(OFFER, ADDRESS, hashlib.sha256(published).hexdigest(),
+                                        len(published)).encode(), "the manifest differs from the reference"
+        assert signature.endswith(b"\r\n"), signature
+        assert manifest_signature_verifies(signed, bytes.fromhex(signature[:-2].decode()), certificate("codesign.pem")), \
+            "the manifest published is not signed by codesign.pem's key"
 
-        with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.815", setup=None) as w:
+        with World(installer=os.path.join(out, "DA_Razi.exe"), installed="1.4.14.814", setup=None) as w:
             shutil.rmtree(os.path.join(w.root, "pweb"))
             shutil.copytree(os.path.join(out, "pweb"), os.path.join(w.root, "pweb"))
             installer = open_dialog(w)
@@ -96,7 +115,7 @@ def installs_with_the_installer_it_built():
             w.wait_status(ENGLISH["verify_failed"])
             assert w.setup_runs() == [setup_command(w)], "a setup of another publisher ran"
             exit_dialog(w, installer)
-    return "installed from the release folder; its pin refused another publisher"
+    return "installed from the release folder with its signed manifest; its pin refused another publisher"
 
 
 def previous_release(work):
@@ -108,48 +127,76 @@ def previous_release(work):
         f.write(world.manifest(OFFER, ADDRESS))
 
 
-# name, setup, options, whether the output folder holds a release already,
-# and the texts that the output must hold ("OUT" for the output folder).
+def ec_certificate(work):
+    """A self-signed code-signing certificate of the publisher with an EC key,
+    as WORK/ec.pem and WORK/ec.key."""
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-days", "1", "-subj", "/CN=" + PUBLISHER, "-addext", "extendedKeyUsage=codeSigning",
+                    "-keyout", os.path.join(work, "ec.key"), "-out", os.path.join(work, "ec.pem")],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
+# name, setup, options, what to put in the work folder first (None, or a
+# function of it), and the texts that the output must hold ("OUT" for the
+# output folder, "WORK" for the work folder, in options too).
 REFUSALS = [
-    ("unsigned", "unsigned", (), False, [
-        "WARNING: no --publisher.", "a pinned publisher would have.",
+    ("unsigned", "unsigned", (), None, [
+        "WARNING: no --publisher.", "a pinned publisher would have.", "WARNING: no --sign-cert.",
         "release refused: setup.exe carries no Authenticode signature: give --sign-cert and --sign-key to sign it"]),
-    ("changed_byte", "tampered", (), False, [
+    ("changed_byte", "tampered", (), None, [
         "release refused: setup.exe was changed after it was signed: its content no longer matches its signature"]),
-    ("wrong_publisher", "other-signer", ("--publisher", PUBLISHER), False, [
+    ("wrong_publisher", "other-signer", ("--publisher", PUBLISHER), None, [
         'release refused: setup.exe is signed by "Other Publisher", but the installer accepts only '
         '"ZELK Test Publisher" (whole and exact, case included)']),
-    ("unreadable_version", "signed", ("--version", "123456789"), False, [
+    ("unreadable_version", "signed", ("--version", "123456789"), None, [
         'release refused: the installer cannot compare the version "123456789"']),
-    ("version_not_newer", "signed", ("--installed", "1.4.14.815"), True, [
-        "1.4.14.815 -> will install", "1.4.14.816 (the manifest now in OUT) -> stays",
-        "release refused: the installer would not install 1.4.14.816 over 1 of the versions above"]),
-    ("address_too_long", "signed", ("--host", host_for_address_of(512)), False, [
+    ("version_not_newer", "signed", ("--installed", "1.4.14.814"), previous_release, [
+        "1.4.14.814 -> will install", "1.4.14.815 (the manifest now in OUT) -> stays",
+        "release refused: the installer would not install 1.4.14.815 over 1 of the versions above"]),
+    ("setup_of_another_version", "signed", ("--version", "1.4.14.816"), None, [
+        "release refused: the version block of setup.exe names the file version 1.4.14.815, but --version is "
+        "1.4.14.816"]),
+    # A signed program of the publisher's that has no version block.
+    ("setup_without_a_version_block", "signed-assistant", (), None, [
+        "release refused: setup.exe has no version block with a file version"]),
+    ("non_rsa_certificate", "unsigned", ("--sign-cert", "WORK/ec.pem", "--sign-key", "WORK/ec.key"), ec_certificate, [
+        "release refused: --sign-cert WORK/ec.pem carries an id-ecPublicKey key, not an RSA key"]),
+    ("key_of_another_certificate", "unsigned",
+     ("--sign-cert", certificate("codesign.pem"), "--sign-key", certificate("other-codesign.key")), None, [
+         "release refused: --sign-key %s is not the private key of the certificate in --sign-cert %s"
+         % (certificate("other-codesign.key"), certificate("codesign.pem"))]),
+    ("address_too_long", "signed", ("--host", host_for_address_of(512)), None, [
         "has 512 characters, but the installer reads at most 511 (its buffer holds 512 bytes)"]),
     # One character less passes, on to the signature check.
-    ("unsigned_with_an_address_of_511_characters", "unsigned", ("--host", host_for_address_of(511)), False, [
+    ("unsigned_with_an_address_of_511_characters", "unsigned", ("--host", host_for_address_of(511)), None, [
         "release refused: setup.exe carries no Authenticode signature"]),
 ]
 
 
-def refused(setup, options, has_release, texts):
+def refused(setup, options, prepare, texts):
     with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
         offer(work, setup)
-        if has_release:
-            previous_release(work)
+        if prepare:
+            prepare(work)
         before = snapshot(work)
-        code, output = release(work, *options)
+        code, output = release(work, *(option.replace("WORK", work) for option in options))
         assert code == 1, "exit code %d: %s" % (code, output)
         for text in texts:
-            assert text.replace("OUT", os.path.join(work, "release")) in output, "%r not in: %s" % (text, output)
+            text = text.replace("OUT", os.path.join(work, "release")).replace("WORK", work)
+            assert text in output, "%r not in: %s" % (text, output)
         assert snapshot(work) == before, "the refusal changed the folder: " + output
         return output[output.index("release refused:"):]
+
+
+def release_script():
+    """scripts/release as a module, to call its parts."""
+    return importlib.machinery.SourceFileLoader("release_script", RELEASE).load_module()
 
 
 def pins_name_the_published_setup():
     """The manifest's pins, written and read back as the release does: the
     file they were taken from passes, any other file is refused."""
-    script = importlib.machinery.SourceFileLoader("release_script", RELEASE).load_module()
+    script = release_script()
     with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
         manifest = os.path.join(work, "da_razi_update.ini")
         signed = os.path.join(world.SETUPS, "signed.exe")
@@ -170,6 +217,69 @@ def pins_name_the_published_setup():
     return "the published setup passes, other-signer and tampered are refused"
 
 
+# The manifest as written with codesign.key, changed, and the start of the
+# refusal when it is read back with the key of codesign.pem (None: it passes).
+# The test keys are of 2048 bits: a signature of 256 bytes.
+SIGNATURE_START = b"[signature]\r\nrsa="
+SIGNATURE_SECTION_LENGTH = len(SIGNATURE_START) + 2 * 256 + 2
+HEX_START = len(SIGNATURE_START) - SIGNATURE_SECTION_LENGTH
+MANIFEST_SIGNATURES = [
+    ("as_written", lambda text: text, None),
+    ("a_changed_byte_in_the_signed_part", lambda text: text.replace(b"version=1.4.14.815", b"version=1.4.14.816"),
+     "the signature of the manifest written does not verify with the public key of --sign-cert"),
+    ("a_changed_byte_in_the_signature", lambda text: text[:-4] + (b"0" if text[-4:-3] != b"0" else b"1") + text[-3:],
+     "the signature of the manifest written does not verify"),
+    ("no_signature_section", lambda text: text[:-SIGNATURE_SECTION_LENGTH],
+     "the manifest written carries no [signature] section"),
+    ("two_signature_sections", lambda text: text + text[-SIGNATURE_SECTION_LENGTH:],
+     "the manifest written has 2 [signature] sections"),
+    ("a_section_after_the_signature", lambda text: text + b"[download]\r\nsize=1\r\n",
+     "the manifest written has the section [download] after its [signature] section"),
+    ("uppercase_hex", lambda text: text[:HEX_START] + text[HEX_START:].upper(),
+     "the [signature] section of the manifest written is not the one line rsa=<lowercase hex>"),
+    ("a_second_line_end", lambda text: text + b"\r\n",
+     "the [signature] section of the manifest written is not the one line rsa=<lowercase hex>"),
+]
+
+
+def manifest_signature_is_checked():
+    """The manifest signed and read back as the release does: as written it
+    passes (and openssl agrees on its own); each change is refused, and so
+    is a manifest signed with another publisher's key."""
+    script = release_script()
+    signed = os.path.join(world.SETUPS, "signed.exe")
+    with tempfile.TemporaryDirectory(prefix="da-razi-release-test.") as work:
+        key = script.check_signing_key(certificate("codesign.pem"), certificate("codesign.key"), work)
+        manifest = os.path.join(work, "da_razi_update.ini")
+
+        def refusal_of(text):
+            with open(manifest, "wb") as f:
+                f.write(text)
+            try:
+                script.check_manifest_signature(manifest, key, work)
+            except script.Refusal as refusal:
+                return str(refusal)
+            return None
+
+        script.write_manifest(manifest, OFFER, ADDRESS, script.setup_pins(signed), certificate("other-codesign.key"))
+        with open(manifest, "rb") as f:
+            other = refusal_of(f.read())
+        assert (other or "").startswith("the signature of the manifest written does not verify"), \
+            "a manifest signed with other-codesign.key: %r" % other
+        script.write_manifest(manifest, OFFER, ADDRESS, script.setup_pins(signed), certificate("codesign.key"))
+        with open(manifest, "rb") as f:
+            written = f.read()
+        assert written[-SIGNATURE_SECTION_LENGTH:].startswith(SIGNATURE_START), written
+        assert manifest_signature_verifies(written[:-SIGNATURE_SECTION_LENGTH],
+                                           bytes.fromhex(written[HEX_START:-2].decode()),
+                                           certificate("codesign.pem")), "openssl refuses the signature written"
+        for name, change, expected in MANIFEST_SIGNATURES:
+            found = refusal_of(change(written))
+            assert (found or "").startswith(expected or ""), "%s: expected %r, found %r" % (name, expected, found)
+            assert (found is None) == (expected is None), "%s: expected %r, found %r" % (name, expected, found)
+    return "%d manifests as expected, and one signed with another key refused" % len(MANIFEST_SIGNATURES)
+
+
 # The exit code by which CTest reports a case as skipped.
 SKIPPED = 77
 
@@ -184,7 +294,8 @@ def main(argv):
         cases = [("installs_with_the_installer_it_built", installs_with_the_installer_it_built)]
     else:
         cases = [("refuses_" + name, lambda row=row: refused(*row)) for name, *row in REFUSALS]
-        cases.append(("pins_name_the_published_setup", pins_name_the_published_setup))
+        cases += [("pins_name_the_published_setup", pins_name_the_published_setup),
+                  ("manifest_signature_is_checked", manifest_signature_is_checked)]
     return run_suite(cases, [], "releases")
 
 
