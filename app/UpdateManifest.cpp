@@ -1,5 +1,6 @@
 #include "app/UpdateManifest.h"
 
+#include "app/ManifestCheck.h"
 #include "framework/AfxHandle.h"
 #include "generated/InstallerConfig.h"
 #include "install/DownloadCallback.h"
@@ -101,7 +102,7 @@ bool ReadUpdateManifest(const wchar_t* path, const FileIdentity& written, char (
     // replace it meanwhile. The profile reader reads files on read-only
     // media, which no handle may open to write, so it opens them to read.
     const CUniqueFile held = OpenWrittenFile(path, written, "manifest");
-    if (!held.IsValid())
+    if (!held.IsValid() || !IsManifestSignedAsRequired(held.Get()))
         return false;
     // An error page saved in its place (a 404, a proxy's refusal) has neither value.
     if (ReadManifestValue(path, L"version", L"version", version, kVersionBufferSize) == 0) {

@@ -36,4 +36,9 @@ if(NOT INSTALLER_VERSION_FLOOR MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+)?$")
     message(FATAL_ERROR "INSTALLER_VERSION_FLOOR='${INSTALLER_VERSION_FLOOR}' is not four numbers with dots (1.4.14.816).")
 endif()
 
+# Optional, with a pinned publisher: the RSA public key (PEM) of the
+# publisher's code-signing certificate. The installer then acts only on a
+# manifest signed with it.
+set(INSTALLER_MANIFEST_KEY "" CACHE FILEPATH "PEM file of the RSA public key that manifests must be signed with (empty: none)")
+
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallerConfig.h.in ${CMAKE_BINARY_DIR}/generated/InstallerConfig.h @ONLY)

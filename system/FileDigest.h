@@ -22,6 +22,22 @@ public:
     // The digest of all that was fed since Start, into `digest`; the hash
     // is then done with. False when any of it failed.
     bool Finish(uint8_t (&digest)[32]);
+    // Whether `signature` (`signatureSize` bytes, least significant first,
+    // as CryptoAPI keeps them) is an RSA signature, PKCS#1 v1.5, of all that
+    // was fed since Start, by the key in `keyBlob` (a PUBLICKEYBLOB of
+    // `keySize` bytes); the hash is then done with. Inline, so that a build
+    // that checks no signature imports nothing for it.
+    bool MatchesSignature(const BYTE* keyBlob, DWORD keySize, const BYTE* signature, DWORD signatureSize)
+    {
+        // The key lives in the hash's own context, and goes with it.
+        HCRYPTKEY key = 0;
+        const bool matches = m_hHash && CryptImportKey(m_hProvider, keyBlob, keySize, 0, 0, &key) &&
+                             CryptVerifySignatureW(m_hHash, signature, signatureSize, key, nullptr, 0);
+        if (key)
+            CryptDestroyKey(key);
+        Discard();
+        return matches;
+    }
 
 private:
     CSha256(const CSha256&) = delete;

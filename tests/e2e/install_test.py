@@ -8,7 +8,9 @@ import hashlib
 import os
 import re
 import shutil
+import subprocess
 import sys
+import tempfile
 import time
 
 import world
@@ -546,9 +548,11 @@ def any_trusted_publisher_is_accepted_without_a_pin():
 
 @scenario
 def pinned_publisher_installs():
+    # Under a manifest signed with the key the pinned installer carries.
     with World(installer=world.PINNED_INSTALLER) as w:
         installer = open_dialog(w)
         w.wait_status(EN["installed"])
+        assert [line for line in w.run_log() if line.startswith("manifest signature verified over ")], w.run_log()
         assert w.setup_runs() == [setup_command(w)]
         exit_dialog(w, installer)
 
@@ -560,6 +564,41 @@ def pin_rejects_another_publisher():
         w.wait_status(EN["verify_failed"])
         assert w.setup_runs() == []
         exit_dialog(w, installer)
+
+
+def refused_manifest(text, logged):
+    """The pinned installer under the manifest bytes `text`: the run ends with
+    nothing shown and no setup asked for, and the log holds `logged`."""
+    with World(installer=world.PINNED_INSTALLER, manifest_text=text, sign_manifest=False) as w:
+        installer = w.start_installer()
+        code, windows, lines = w.watch_screen(installer, 15000)
+        assert not windows, windows
+        assert w.wait_exit(installer, 30) == 0
+        assert w.answers() == [], w.answers()
+        assert [line for line in w.run_log() if logged in line], (logged, w.run_log()[-3:])
+
+
+def other_key_signed(text):
+    key = os.path.join(tempfile.mkdtemp(), "other.pem")
+    subprocess.run(["openssl", "genrsa", "-out", key, "2048"], check=True, capture_output=True)
+    return world.signed_manifest(text, key)
+
+
+def one_byte_changed(text):
+    signed = bytearray(world.signed_manifest(text))
+    signed[signed.index(b"1.4.14.815") + 9] = ord("6")
+    return bytes(signed)
+
+
+for _name, _make, _logged in (
+        ("one_byte_changed_in_its_signed_part", one_byte_changed, "does not verify with the publisher's key"),
+        ("signed_by_another_key", other_key_signed, "does not verify with the publisher's key"),
+        ("unsigned", lambda text: text.encode(), "it carries no signature"),
+        ("with_a_section_after_its_signature", lambda text: world.signed_manifest(text) +
+         b"[download]\r\naddress=https://localhost:8443/pweb/download/evil.exe\r\n", "manifest refused: "),
+        ("with_two_signatures", lambda text: world.signed_manifest(world.signed_manifest(text)), "manifest refused: ")):
+    SCENARIOS["pinned_installer_refuses_a_manifest_" + _name] = \
+        lambda make=_make, logged=_logged: refused_manifest(make(world.manifest()), logged)
 
 
 def setup_version(installer, setup, offered, outcome, logged):

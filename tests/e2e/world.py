@@ -92,6 +92,20 @@ def manifest(version="1.4.14.815", address="https://localhost:8443/pweb/download
     return "[version]\r\nversion=%s\r\n[download]\r\naddress=%s\r\n%s" % (version, address, pins)
 
 
+# The private half of the key that the pinned installer's manifests must be
+# signed with (tests/CMakeLists.txt makes it for each build tree).
+TEST_MANIFEST_KEY = os.path.join(BUILD, "test-manifest-key.pem")
+
+
+def signed_manifest(text, key=TEST_MANIFEST_KEY):
+    """`text` (a manifest, str or bytes) with the signature section that
+    signs every byte of it with `key`, a PEM private key."""
+    data = text.encode("latin-1") if isinstance(text, str) else text
+    signature = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key], input=data, capture_output=True,
+                               check=True).stdout
+    return data + b"[signature]\r\nrsa=" + signature.hex().encode() + b"\r\n"
+
+
 def setup_file(name):
     """The bytes of the prepared setup `name`."""
     with open(os.path.join(SETUPS, name + ".exe"), "rb") as f:
@@ -301,10 +315,14 @@ class World:
                  enable_lua=1, manifest_text=None, manifest_fault=None, assistant=True, certificate="server",
                  arch=ARCH, registry=(), assistant_dir=None, setup="signed", setup_fault=None,
                  setup_behaviour=None, installer=INSTALLER, display=None, native_dlls=(), second_server=None,
-                 temp_folder=None, dpi=None):
+                 temp_folder=None, dpi=None, sign_manifest=None):
         self.windows, self.locale, self.online = windows, locale, online
         self.serve, self.installed, self.enable_lua = server, installed, enable_lua
         self.manifest_text = manifest() if manifest_text is None else manifest_text
+        # The pinned installer acts only on a signed manifest: signed with
+        # the test key unless the test says otherwise.
+        if sign_manifest if sign_manifest is not None else installer == PINNED_INSTALLER:
+            self.manifest_text = signed_manifest(self.manifest_text)
         self.manifest_fault, self.assistant, self.certificate = manifest_fault, assistant, certificate
         self.arch, self.registry = arch, list(registry)
         self.assistant_dir = assistant_dir or globals()["assistant_dir"](arch)
