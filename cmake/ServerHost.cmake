@@ -32,7 +32,7 @@ endif()
 # Optional, with a pinned publisher: the version the installer is released
 # with. It never installs a setup older than that, whatever a manifest offers.
 set(INSTALLER_VERSION_FLOOR "" CACHE STRING "The release's version, a.b.c.d, below which no setup installs (empty: none)")
-if(NOT INSTALLER_VERSION_FLOOR MATCHES "^([0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+)?$")
+if(NOT INSTALLER_VERSION_FLOOR MATCHES "^[0-9.]*$")
     message(FATAL_ERROR "INSTALLER_VERSION_FLOOR='${INSTALLER_VERSION_FLOOR}' is not four numbers with dots (1.4.14.816).")
 endif()
 

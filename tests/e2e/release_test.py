@@ -109,13 +109,15 @@ def installs_with_the_installer_it_built():
             assert w.setup_runs() == [setup_command(w)], w.setup_runs()
             exit_dialog(w, installer)
 
-            # The pin is built in: the same release with another publisher's setup.
+            # The pins hold: the same release with another publisher's setup,
+            # which is not of the size its signed manifest pins.
             shutil.copy(os.path.join(world.SETUPS, "other-signer.exe"), os.path.join(w.root, "pweb/download/setup.exe"))
             installer = open_dialog(w)
-            w.wait_status(ENGLISH["verify_failed"])
+            w.wait_status(ENGLISH["download_failed"])
+            assert [line for line in w.run_log() if ", over the manifest's size " in line], w.run_log()[-3:]
             assert w.setup_runs() == [setup_command(w)], "a setup of another publisher ran"
             exit_dialog(w, installer)
-    return "installed from the release folder with its signed manifest; its pin refused another publisher"
+    return "installed from the release folder with its signed manifest; its pins refused another publisher's setup"
 
 
 def previous_release(work):
