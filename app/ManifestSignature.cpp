@@ -1,5 +1,7 @@
 #include "app/ManifestSignature.h"
 
+#include "app/HexDigit.h"
+
 namespace {
 
 const size_t kMaxSignatureDigits = 2 * kMaxSignatureBytes;
@@ -24,16 +26,6 @@ bool IsBlank(char c)
 char LowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    const char lower = LowerAscii(c);
-    if (lower >= 'a' && lower <= 'f')
-        return lower - 'a' + 10;
-    return -1;
 }
 
 // One line: its text is [begin, end), its line end [end, next).
@@ -114,9 +106,9 @@ const char* ReadSection(const char* text, size_t size, const Line& section, Mani
     at = SkipBlanks(text, at + 1, key.end);
 
     size_t digits = 0;
-    for (; at < key.end && HexValue(text[at]) >= 0; ++at, ++digits) {
+    for (; at < key.end && HexDigitValue(text[at]) >= 0; ++at, ++digits) {
         if (digits < kMaxSignatureDigits) {
-            const int value = HexValue(text[at]);
+            const int value = HexDigitValue(text[at]);
             uint8_t& byte = found.signature[digits / 2];
             byte = static_cast<uint8_t>(digits % 2 == 0 ? value << 4 : byte | value);
         }

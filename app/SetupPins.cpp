@@ -1,21 +1,7 @@
 #include "app/SetupPins.h"
 
+#include "app/HexDigit.h"
 #include "install/HttpAnswer.h"
-
-namespace {
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 void ParseSetupPins(const char* sha256Text, const char* sizeText, SetupPins& pins)
 {
@@ -27,7 +13,7 @@ void ParseSetupPins(const char* sha256Text, const char* sizeText, SetupPins& pin
     pins.sha256Text[length] = 0;
     bool wellFormed = true;
     for (unsigned int i = 0; i < 64 && wellFormed; ++i) {
-        const int value = HexValue(sha256Text[i]);  // stops at the terminator of a shorter text
+        const int value = HexDigitValue(sha256Text[i]);  // stops at the terminator of a shorter text
         wellFormed = value >= 0;
         if (wellFormed)
             pins.sha256[i / 2] = static_cast<uint8_t>(pins.sha256[i / 2] << 4 | value);
