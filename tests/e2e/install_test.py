@@ -331,6 +331,24 @@ for _name, _pins, _served, _outcome, _logged, _fetched in (
 
 
 @scenario
+def pinned_setup_cut_then_retry_goes_on_and_matches_its_pin():
+    """The digest taken as the setup is written is kept with the partial
+    download: Retry fetches only the rest, and the whole file matches."""
+    whole = world.setup_file("signed")
+    pin = world.manifest(sha256=hashlib.sha256(whole).hexdigest(), size=len(whole))
+    with World(manifest_text=pin, setup_fault="cut 0.7") as w:
+        installer = open_dialog(w)
+        w.wait_status(EN["download_failed"])
+        os.remove(os.path.join(w.root, world.SETUP_PATH + ".fault"))
+        w.press(IDOK)
+        w.wait_status(EN["installed"], 60)
+        assert "resumed at %d of %d" % (int(len(whole) * 0.7), len(whole)) in download_lines(w)[-1], download_lines(w)
+        assert [line for line in w.run_log() if "matches the manifest's pin" in line], w.run_log()[-4:]
+        assert w.setup_runs() == [setup_command(w)], w.setup_runs()
+        exit_dialog(w, installer)
+
+
+@scenario
 def slow_download_moves_the_bar_and_exit_ends_it():
     # Some 40 s of transfer: on a loaded machine a snapshot of the dialog
     # takes seconds, and the bar must still be short of the end at the second.
