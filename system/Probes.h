@@ -11,5 +11,5 @@ int IsUacEnabled();
 // The system reports an Internet connection and is not in offline mode.
 int IsOnline();
 
-// "runas" or "" for ShellExecuteExA.
+// "runas" or "" for ShellExecuteExW.
 const char* GetLaunchVerb();

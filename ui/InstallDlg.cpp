@@ -11,9 +11,10 @@
 
 namespace {
 
-// The exit fade is defined by its steps, not by time: 3001 unpaced steps of alpha from 255 down to 0.
-const int kFadeSteps = 3000;
-const int kFadeStart = 255 * kFadeSteps;
+// The exit fade is defined by its steps, not by time: 3001 unpaced steps of
+// alpha from 255 down to 0, 3000 intervals apart.
+const int kFadeIntervals = 3000;
+const int kFadeStart = 255 * kFadeIntervals;
 const int kFadeDecrement = 255;
 
 // UI Automation's LiveSetting property and its values (Polite, Assertive),
@@ -172,7 +173,7 @@ void CInstallDlg::OnCancel()
     LogLine("Exit pressed");
     InterlockedExchange(&g_bCancel, 1);
     for (int n = kFadeStart; n >= 0; n -= kFadeDecrement)
-        SetLayeredAttributes(m_hWnd, 0, static_cast<BYTE>(n / kFadeSteps), LWA_ALPHA);
+        SetLayeredAttributes(m_hWnd, 0, static_cast<BYTE>(n / kFadeIntervals), LWA_ALPHA);
     m_hUser32.Reset();
     // The exe imports shlwapi itself, so this only drops our reference: a
     // worker's copy of PathFileExistsW stays callable.
